@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs dependencies, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+./scripts/build.sh asan
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+cd build/asan
+ctest --output-on-failure -j "$(nproc)" --timeout 600
+if [ -x ../../scripts/fuzz-smoke.sh ]; then ../../scripts/fuzz-smoke.sh; fi

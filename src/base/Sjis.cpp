@@ -118,4 +118,16 @@ bool Utf8ToSjis(std::string_view utf8, std::string& out, size_t* badPos) {
     return true;
 }
 
+std::string Sj(std::string_view utf8) {
+    std::string out;
+    if (Utf8ToSjis(utf8, out)) return out;
+    out.clear();
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const uint8_t b = static_cast<uint8_t>(utf8[i]);
+        if (b < 0x80) out += utf8[i];
+        else if ((b & 0xC0) != 0x80) out += '?';
+    }
+    return out;
+}
+
 }  // namespace zel

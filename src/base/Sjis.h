@@ -46,5 +46,8 @@ std::string SjisToUtf8(std::string_view sjis);
 // Converts UTF-8 to Shift-JIS. Returns false (and leaves out nothing silently)
 // when a character has no Shift-JIS form; badPos then holds its byte offset.
 bool Utf8ToSjis(std::string_view utf8, std::string& out, size_t* badPos = nullptr);
+// The Shift-JIS form of a UTF-8 text written in the engine's own source (its
+// fixed messages). A character without a Shift-JIS form becomes "?".
+std::string Sj(std::string_view utf8);
 
 }  // namespace zel

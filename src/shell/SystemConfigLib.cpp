@@ -1,9 +1,15 @@
 #include "shell/SystemConfigLib.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/AtomicFile.h"
+#include "base/MemStream.h"
 #include "base/Sjis.h"
+#include "base/SjisText.h"
+#include "graphics/FontSlots.h"
+#include "platform/SystemFonts.h"
+#include "storage/GameFiles.h"
 
 namespace zel {
 
@@ -301,6 +307,90 @@ bool SaveUserSettingsFile(const TSystemData& r, const std::string& hostPath) {
         else setInt(mk, r.ActorMute[static_cast<size_t>(i)]);
     }
     return AtomicWriteFile(hostPath, t.Text());
+}
+
+void LoadActorTable(TSystemData& r, std::string_view text) {
+    const TSettingsText t(text);
+    for (int i = 0; i < 32; ++i)
+        r.ActorList[static_cast<size_t>(i)] = SplitFields(",", ReadStr(t, Indexed("act[%d]", i)), true, 0, true);
+}
+
+void LoadFontTable(TSystemData& r, std::string_view text, const std::vector<TFontFamily>& installed) {
+    const TSettingsText t(text);
+    for (int i = 0; i < 8; ++i) {
+        auto& names = r.FontNames[static_cast<size_t>(i)];
+        auto& kinds = r.FontKinds[static_cast<size_t>(i)];
+        names.clear();
+        kinds.clear();
+        for (int j = 0; j < 32; ++j) {
+            char key[48];
+            std::snprintf(key, sizeof key, "font[%d].list[%d]", i, j);
+            std::string v = ReadStr(t, key);
+            // The file-name part: the text after the last backslash.
+            size_t cut = 0;
+            for (size_t k = 0; k < v.size(); k = NextCharPos(v, k))
+                if (CharLen(v, k) == 1 && v[k] == '\\') cut = k + 1;
+            v = v.substr(cut);
+            const bool all = EqualsNoCase(v, "system"), fix = EqualsNoCase(v, "system_fix"),
+                       pro = EqualsNoCase(v, "system_pro");
+            if (all || fix || pro) {
+                for (const TFontFamily& f : installed)
+                    if (all || (fix && f.fixedPitch) || (pro && !f.fixedPitch)) {
+                        names.push_back(f.name);
+                        kinds.emplace_back("0");
+                    }
+            } else if (!v.empty()) {
+                names.push_back(v);
+                kinds.emplace_back("1");
+            }
+        }
+    }
+}
+
+void ApplyFontSettings(TSystemData& r, IFontSlots& slots, IGameFiles& files) {
+    const std::string defaultFace = Sj("ＭＳ ゴシック");
+    for (int i = 0; i < 8; ++i) {
+        auto& slot = r.Font[static_cast<size_t>(i)];
+        const auto& names = r.FontNames[static_cast<size_t>(i)];
+        const auto& kinds = r.FontKinds[static_cast<size_t>(i)];
+        std::string name(Trim(slot.Name));
+        slot.Name = name;
+        if (names.empty()) {
+            name = defaultFace;
+        } else if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return EqualsNoCase(n, name); })) {
+            name = (!kinds.empty() && kinds[0] == "1") ? names[0] : defaultFace;
+        }
+        if (!EqualsNoCase(name, slots.SlotFontName(i))) {
+            auto h = files.OpenGameFile("system\\font\\" + name + ".of");
+            auto v = files.OpenGameFile("system\\font\\@" + name + ".of");
+            if (h || v) {
+                slots.LoadBitmapFont(i, name, h.get(), v.get());
+                continue;
+            }
+        } else if (slots.SlotIsBitmapFont(i)) {
+            continue;
+        }
+        const int aa = slot.AA == 0 ? 1 : slot.AA == 1 ? 2 : slot.AA == 2 ? 4 : 2;
+        const int32_t weight = (slot.Style & 1) ? 3 : 0;
+        const uint32_t styleRgb = static_cast<uint32_t>(slot.StyleColor) & 0xFFFFFFu;
+        TFontDecoration d;
+        d.layers[15] = {0xFFFFFFFFu, 0, 0, 0, weight};
+        if (slot.Style & 2) d.layers[0] = {styleRgb | 0x66000000u, 2, 2, 1, weight};
+        const uint32_t outline = styleRgb | 0xFF000000u;
+        if (slot.Style & 4) {
+            const int off[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+            for (int k = 0; k < 4; ++k) d.layers[static_cast<size_t>(2 + k)] = {outline, off[k][0], off[k][1], 1, weight};
+        }
+        if (slot.Style & 8) {
+            const int off[4][2] = {{-2, 0}, {2, 0}, {0, 2}, {0, -2}};
+            const int diag[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+            for (int k = 0; k < 4; ++k) {
+                d.layers[static_cast<size_t>(2 + k)] = {outline, off[k][0], off[k][1], 1, weight};
+                d.layers[static_cast<size_t>(6 + k)] = {outline, diag[k][0], diag[k][1], 1, weight};
+            }
+        }
+        slots.SetSystemFont(i, name, 0, false, aa, d);
+    }
 }
 
 void TMessageTable::Load(std::string_view text) {

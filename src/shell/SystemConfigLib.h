@@ -18,6 +18,9 @@
 namespace zel {
 
 class TMemoryStream;
+class IFontSlots;
+class IGameFiles;
+struct TFontFamily;
 
 struct TSystemData {
     // System settings ("System\etc\Game.dat").
@@ -108,6 +111,16 @@ void LoadUserSettingsFile(TSystemData& rec, const std::string& hostPath);
 // own; the previous file is copied to "path.bak" first. The write is atomic:
 // a failed write keeps the old settings. Returns false on a failed write.
 bool SaveUserSettingsFile(const TSystemData& rec, const std::string& hostPath);
+
+// Voice-name lists of the 32 actors from "system\voice\voicedata.dat".
+void LoadActorTable(TSystemData& rec, std::string_view text);
+// Font lists of the 8 slots from "system\font\fontdata.dat"; installed lists
+// the platform's Japanese families for "system", "system_fix", "system_pro".
+void LoadFontTable(TSystemData& rec, std::string_view text, const std::vector<TFontFamily>& installed);
+// Resolves each slot's font name against its list and sets the slot: a
+// bitmap font when the game has "system\font\NAME.of", else an outline font
+// with the slot's style as decoration.
+void ApplyFontSettings(TSystemData& rec, IFontSlots& slots, IGameFiles& files);
 
 // The engine's own user-visible texts by key; a missing key yields "".
 class TMessageTable {

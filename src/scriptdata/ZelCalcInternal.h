@@ -1,0 +1,46 @@
+// Pieces of the evaluator shared by its source files; not for other units.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scriptdata/ZelCalculationLib.h"
+
+namespace zel {
+
+// A reference or declaration split into its name and index expressions.
+struct TZelCalculation::TReference {
+    std::string Name;
+    bool HasList = false;
+    int Count = 0;                             // index expressions written
+    std::array<std::string_view, 4> Pieces{};  // the first four, trimmed, in written order
+};
+
+
+// One entry of a token list or of the tree the precedence pass builds.
+struct TExprNode {
+    enum Type : uint8_t { Operand, Operator, Combined };
+    uint8_t Kind = Operand;
+    char Op = 0;        // operator code: '0'..'9', 'a'..'f', 'h', 'i', 'j'
+    uint32_t Off = 0;   // operand text in TScratch::text
+    uint32_t Len = 0;
+    int32_t Left = -1;  // Combined: left and right operand nodes
+    int32_t Right = -1;
+};
+
+// Working memory of one nesting depth of Evaluate, kept between calls so that
+// evaluating allocates nothing once warmed up.
+struct TZelCalculation::TScratch {
+    std::string src;    // the expression being evaluated
+    std::string text;   // bytes of every operand token
+    std::vector<TExprNode> nodes;
+    std::vector<int32_t> entries;  // token lists of the groups being converted, stacked
+    std::vector<int32_t> postfix;
+    std::vector<std::pair<int32_t, bool>> walk;
+    TValueStack stack;
+};
+
+}  // namespace zel

@@ -346,12 +346,18 @@ bool TZelReader::LoadFile(std::string_view name, bool force) {
 
 bool TZelReader::GotoFileLabel(std::string_view file, std::string_view label) {
     if (EqualsNoCase(file, "self")) return JumpToLabel(label, 0, 0);
+    return GotoFilePosition(file, label, 0, 0, true);
+}
+
+bool TZelReader::GotoFilePosition(std::string_view file, std::string_view label, int32_t offset, int32_t column,
+                                  bool force) {
+    if (!force && !fileName_.empty() && EqualsNoCase(file, fileName_)) return JumpToLabel(label, offset, column);
     Source src;
     if (!LoadSource(file, src)) return false;
     const int32_t idx = FindLabelIn(src, label);
-    if (idx < 0 || JumpTarget(src.lines, src.labels[static_cast<size_t>(idx)], 0) < 0) return false;
+    if (idx < 0 || JumpTarget(src.lines, src.labels[static_cast<size_t>(idx)], offset) < 0) return false;
     Commit(std::move(src));
-    return JumpToLabel(label, 0, 0);
+    return JumpToLabel(label, offset, column);
 }
 
 // ---- labels and position ----

@@ -8,8 +8,8 @@
 // line starting with "@@" is a label (silent when its third byte is "!": the
 // lines under it are not reported to the line callback and get no text
 // replacement). The merged lines are cut into segments at backslashes outside
-// quotes and braces: each segment holds at most one backslash, at its start
-// or after leading message text.
+// quotes and braces: a segment runs up to (not including) the second such
+// backslash, so message text travels with the command that follows it.
 //
 // Saved state (one record of the game-state stream, little-endian):
 //   0    128  current file name: length byte (0..127) + 127 bytes, zero padded
@@ -96,12 +96,17 @@ public:
     int32_t FindLabel(std::string_view name) const;
     // False, with nothing changed, for an unknown label or a line outside the source.
     bool JumpToLabel(std::string_view name, int32_t offset, int32_t column);
+    // LoadFile(file, force) followed by JumpToLabel(label, offset, column) as
+    // one step: when the jump cannot be made the new file is not kept either.
+    // Returning from a subroutine uses the unforced form.
+    bool GotoFilePosition(std::string_view file, std::string_view label, int32_t offset, int32_t column, bool force);
     // Moves to line, column (clamped to the line's text). False when line is
     // outside the source: the current line text is then empty.
     bool GotoLine(int32_t line, int32_t column);
     // The next segment, trimmed; empty for an empty line and at the end.
     std::string NextSegment();
-    // True once NextSegment has run past the last line (or nothing is loaded).
+    // True when no segment remains: the position is at the end of the last
+    // line, or nothing is loaded.
     bool AtEnd() const;
 
     const std::string& CurrentFile() const { return fileName_; }

@@ -256,6 +256,29 @@ TEST_F(Reader, FailedLoadsChangeNothing) {
     EXPECT_EQ(reader.CurrentLabel(), "@@elsewhere");
 }
 
+TEST_F(Reader, GotoFilePositionIsOneStep) {
+    Add("main.s", {"@@top", "\\a", "\\b"});
+    Add("other.s", {"@@x", "\\y \\z"});
+    ASSERT_TRUE(reader.GotoFileLabel("main.s", "@@top"));
+    files.opens = 0;
+    // The loaded file is not read again unless forced.
+    ASSERT_TRUE(reader.GotoFilePosition("MAIN.S", "@@top", 2, 0, false));
+    EXPECT_EQ(files.opens, 0);
+    EXPECT_EQ(reader.NextSegment(), "\\b");
+    ASSERT_TRUE(reader.GotoFilePosition("main.s", "@@top", 1, 0, true));
+    EXPECT_EQ(files.opens, 1);
+    EXPECT_EQ(reader.NextSegment(), "\\a");
+    ASSERT_TRUE(reader.GotoFilePosition("other.s", "@@x", 1, 3, false));
+    EXPECT_EQ(reader.CurrentFile(), "other.s");
+    EXPECT_EQ(reader.LinesSinceLabel(), 1);
+    EXPECT_EQ(reader.NextSegment(), "\\z");
+    // A position the other file does not have keeps the current one.
+    const std::string before = State(reader);
+    EXPECT_FALSE(reader.GotoFilePosition("main.s", "@@top", 3, 0, false));
+    EXPECT_FALSE(reader.GotoFilePosition("main.s", "@@x", 0, 0, false));
+    EXPECT_EQ(State(reader), before);
+}
+
 TEST_F(Reader, NextSegmentCutsAtTheSecondBackslash) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"text\\cmd1\\cmd2", {"text\\cmd1", "\\cmd2"}},

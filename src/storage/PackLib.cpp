@@ -1,0 +1,470 @@
+#include "storage/PackLib.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "storage/PackKeys.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zel {
+
+namespace {
+
+inline uint32_t Load32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline void Store32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    uint8_t b[4];
+    Store32(b, v);
+    out.insert(out.end(), b, b + 4);
+}
+
+// ---------------------------------------------------------------------------
+// Byte-pair compressor. One block at a time: count every adjacent pair in an
+// open-addressed hash, then repeatedly give the most frequent pair one of the
+// byte values the block does not use, until no code or no pair of frequency 3
+// is left. The exact choices (slot order, tie breaks, count updates) decide
+// the output bytes, and existing data was made that way, so they are kept.
+
+constexpr size_t kBlockSize = 8192;
+constexpr size_t kHashSize = 8192;
+constexpr int kMaxChars = 200;
+constexpr int kMinPairCount = 3;
+
+class TPairCompressor {
+public:
+    // Reads the next block from in and returns how many bytes it took.
+    size_t Fill(const uint8_t* in, size_t n) {
+        std::memset(count_.data(), 0, kHashSize);
+        for (int c = 0; c < 256; ++c) {
+            leftcode_[c] = static_cast<uint8_t>(c);
+            rightcode_[c] = 0;
+            seen_[c] = false;
+        }
+        full_ = false;
+        size_ = 0;
+        int used = 0;
+        size_t pos = 0;
+        while (size_ < kBlockSize && used < kMaxChars && pos < n) {
+            const uint8_t c = in[pos++];
+            if (size_ > 0) Bump(buf_[size_ - 1], c);
+            buf_[size_++] = c;
+            if (!seen_[c]) {
+                seen_[c] = true;
+                ++used;
+            }
+        }
+        return pos;
+    }
+
+    void Compress() {
+        int code = 256;
+        for (;;) {
+            for (--code; code >= 0; --code)
+                if (leftcode_[code] == code && !seen_[code]) break;
+            if (code < 0) break;
+
+            // The first slot holding the highest count wins, and only a count of 3 or more.
+            const uint8_t best = *std::max_element(count_.begin(), count_.end());
+            if (best < kMinPairCount) break;
+            const size_t slot = static_cast<size_t>(
+                static_cast<const uint8_t*>(std::memchr(count_.data(), best, kHashSize)) - count_.data());
+            const uint8_t left = static_cast<uint8_t>(pair_[slot]);
+            const uint8_t right = static_cast<uint8_t>(pair_[slot] >> 8);
+
+            Replace(left, right, static_cast<uint8_t>(code));
+            leftcode_[code] = left;
+            rightcode_[code] = right;
+            const int s = Lookup(left, right);
+            if (s >= 0) count_[s] = 1;
+            // A full pair hash cannot take the pairs the next round would
+            // create; the block keeps the codes made so far.
+            if (full_) break;
+        }
+    }
+
+    void WriteBlock(std::vector<uint8_t>& out) const {
+        for (int c = 0; c < 256;) {
+            int len;
+            if (leftcode_[c] == c) {
+                len = 1;
+                ++c;
+                while (len < 127 && c < 256 && leftcode_[c] == c) {
+                    ++len;
+                    ++c;
+                }
+                out.push_back(static_cast<uint8_t>(len + 127));
+                len = 0;
+                if (c == 256) break;
+            } else {
+                len = 0;
+                ++c;
+                while ((len < 127 && c < 256 && leftcode_[c] != c) ||
+                       (len < 125 && c < 254 && leftcode_[c + 1] != c + 1)) {
+                    ++len;
+                    ++c;
+                }
+                out.push_back(static_cast<uint8_t>(len));
+                c -= len + 1;
+            }
+            for (int i = 0; i <= len; ++i, ++c) {
+                out.push_back(leftcode_[c]);
+                if (leftcode_[c] != c) out.push_back(rightcode_[c]);
+            }
+        }
+        out.push_back(static_cast<uint8_t>(size_));
+        out.push_back(static_cast<uint8_t>(size_ >> 8));
+        out.insert(out.end(), buf_.begin(), buf_.begin() + static_cast<ptrdiff_t>(size_));
+    }
+
+    bool HashFilled() const { return full_; }
+
+private:
+    // Slot of the pair (a, b), claiming the first free slot of its probe
+    // sequence for it. -1 when every slot holds another pair: probing further
+    // would never end.
+    int Lookup(uint8_t a, uint8_t b) {
+        const uint16_t key = static_cast<uint16_t>(a | (b << 8));
+        size_t idx = (a ^ (static_cast<size_t>(b) << 5)) & (kHashSize - 1);
+        for (size_t probe = 0; probe < kHashSize; ++probe) {
+            if (count_[idx] == 0 || pair_[idx] == key) {
+                pair_[idx] = key;
+                return static_cast<int>(idx);
+            }
+            idx = (idx + 1) & (kHashSize - 1);
+        }
+        full_ = true;
+        return -1;
+    }
+
+    void Bump(uint8_t a, uint8_t b) {
+        const int s = Lookup(a, b);
+        if (s >= 0 && count_[s] < 255) ++count_[s];
+    }
+    void Drop(uint8_t a, uint8_t b) {
+        const int s = Lookup(a, b);
+        if (s >= 0 && count_[s] > 1) --count_[s];
+    }
+
+    // Replaces every non-overlapping (left, right), scanning left to right,
+    // by code, keeping the neighbouring pair counts up to date. Once the hash
+    // is full the counts are no longer kept (no further round will read them).
+    void Replace(uint8_t left, uint8_t right, uint8_t code) {
+        uint8_t* b = buf_.data();
+        const size_t n = size_;
+        size_t r = 0, w = 0;
+        while (r < n) {
+            // Next occurrence of the pair at or after r.
+            size_t p = r;
+            bool found = false;
+            while (p + 1 < n) {
+                const void* hit = std::memchr(b + p, left, n - 1 - p);
+                if (!hit) break;
+                p = static_cast<size_t>(static_cast<const uint8_t*>(hit) - b);
+                if (b[p + 1] == right) {
+                    found = true;
+                    break;
+                }
+                ++p;
+            }
+            if (!found) {
+                if (w != r) std::memmove(b + w, b + r, n - r);
+                w += n - r;
+                break;
+            }
+            if (p > r) {
+                if (w != r) std::memmove(b + w, b + r, p - r);
+                w += p - r;
+                r = p;
+            }
+            if (!full_ && r > 0) {
+                const uint8_t before = b[w - 1];
+                Drop(before, left);
+                if (!full_) Bump(before, code);
+            }
+            if (!full_ && r + 2 < n) {
+                const uint8_t follow = b[r + 2];
+                Drop(right, follow);
+                if (!full_) Bump(code, follow);
+            }
+            b[w++] = code;
+            r += 2;
+        }
+        size_ = w;
+    }
+
+    std::array<uint8_t, kBlockSize> buf_{};
+    std::array<uint8_t, kHashSize> count_{};
+    std::array<uint16_t, kHashSize> pair_{};  // left | right << 8
+    std::array<uint8_t, 256> leftcode_{};
+    std::array<uint8_t, 256> rightcode_{};
+    std::array<bool, 256> seen_{};
+    size_t size_ = 0;
+    bool full_ = false;
+};
+
+bool Fail(std::string* err, const char* why) {
+    if (err) *err = why;
+    return false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> PackBytes(std::span<const uint8_t> in, TPackStats* stats) {
+    std::vector<uint8_t> out;
+    out.reserve(12 + in.size() + (in.size() / kBlockSize + 1) * 520);
+    Put32(out, kPackMagic);
+    Put32(out, 1);
+    Put32(out, static_cast<uint32_t>(in.size()));
+
+    auto pc = std::make_unique<TPairCompressor>();
+    size_t pos = 0;
+    do {
+        pos += pc->Fill(in.data() + pos, in.size() - pos);
+        pc->Compress();
+        pc->WriteBlock(out);
+        if (stats) {
+            ++stats->blocks;
+            if (pc->HashFilled()) ++stats->fullHashBlocks;
+        }
+    } while (pos < in.size());
+    return out;
+}
+
+bool UnpackBytes(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::string* err) {
+    out.clear();
+    const uint8_t* src = in.data();
+    const size_t n = in.size();
+    if (n < 4) return Fail(err, "packed data is shorter than its header");
+    uint32_t flags = 0, size = 0;
+    size_t pos = 0;
+    if (Load32(src) == kPackMagic) {
+        if (n < 12) return Fail(err, "packed data is shorter than its header");
+        flags = Load32(src + 4);
+        size = Load32(src + 8);
+        pos = 12;
+    } else {
+        size = Load32(src);
+        pos = 4;
+    }
+    if (size > kMaxUnpackedSize) return Fail(err, "packed data declares more than 64 MiB");
+
+    std::vector<uint8_t> result(size);
+    size_t o = 0;
+    std::array<uint8_t, 256> left{}, right{};
+    std::array<uint8_t, 512> stack{};
+    while (pos < n) {
+        for (int c = 0; c < 256; ++c) {
+            left[c] = static_cast<uint8_t>(c);
+            right[c] = 0;
+        }
+        // Pair table.
+        unsigned c = 0;
+        for (;;) {
+            if (pos >= n) return Fail(err, "pair table runs past the end of the data");
+            unsigned count = src[pos++];
+            if (count > 127) {
+                c += count - 127;
+                if (c > 256) return Fail(err, "pair table runs past code 255");
+                count = 0;
+                if (c == 256) break;
+            }
+            if (c + count >= 256) return Fail(err, "pair table runs past code 255");
+            for (unsigned i = 0; i <= count; ++i, ++c) {
+                if (pos >= n) return Fail(err, "pair table runs past the end of the data");
+                left[c] = src[pos++];
+                if (left[c] != c) {
+                    if (pos >= n) return Fail(err, "pair table runs past the end of the data");
+                    right[c] = src[pos++];
+                }
+            }
+            if (c == 256) break;
+        }
+        // Packed size and bytes.
+        size_t packed;
+        if (flags & 1) {
+            if (n - pos < 2) return Fail(err, "block size runs past the end of the data");
+            packed = static_cast<size_t>(src[pos] | (src[pos + 1] << 8));
+            pos += 2;
+        } else {
+            if (n - pos < 4) return Fail(err, "block size runs past the end of the data");
+            packed = Load32(src + pos);
+            pos += 4;
+        }
+        if (packed > n - pos) return Fail(err, "block runs past the end of the data");
+        const uint8_t* p = src + pos;
+        const uint8_t* const end = p + packed;
+        pos += packed;
+        size_t sp = 0;
+        for (;;) {
+            uint8_t ch;
+            if (sp) {
+                ch = stack[--sp];
+            } else {
+                if (p == end) break;
+                ch = *p++;
+            }
+            if (left[ch] == ch) {
+                if (o >= size) return Fail(err, "packed data holds more bytes than it declares");
+                result[o++] = ch;
+            } else {
+                if (sp + 2 > stack.size()) return Fail(err, "pair table nests too deep (a cycle)");
+                stack[sp++] = right[ch];
+                stack[sp++] = left[ch];
+            }
+        }
+    }
+    if (o != size) return Fail(err, "packed data holds fewer bytes than it declares");
+    out = std::move(result);
+    return true;
+}
+
+std::unique_ptr<TMemoryStream> PackStream(std::unique_ptr<TMemoryStream> in) {
+    if (!in) return nullptr;
+    auto out = std::make_unique<TMemoryStream>(PackBytes(in->Bytes()));
+    in.reset();
+    return out;
+}
+
+std::unique_ptr<TMemoryStream> UnpackStream(std::unique_ptr<TMemoryStream> in) {
+    if (!in) return nullptr;
+    std::vector<uint8_t> out;
+    const bool ok = UnpackBytes(in->Bytes(), out);
+    in.reset();
+    if (!ok) return nullptr;
+    return std::make_unique<TMemoryStream>(std::move(out));
+}
+
+// ---------------------------------------------------------------------------
+
+void ScrambleBlocksDir(uint8_t* bytes, size_t size, uint32_t key, int direction) {
+    const size_t n = size / 8;
+    const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ 0x5D83A1C6u;
+    uint32_t st0 = 0x3E6B92D4u, st1 = 0x3E6B92D4u;
+    uint32_t fb0 = seed, fb1 = seed;
+    uint8_t* p = bytes;
+    for (size_t i = 0; i < n; ++i, p += 8) {
+        const uint32_t w0 = Load32(p), w1 = Load32(p + 4);
+        st0 = (st0 + 0x71C4B8E9u) ^ fb0;
+        st1 = (st1 + 0x71C4B8E9u) ^ fb1;
+        const uint32_t o0 = w0 ^ st0, o1 = w1 ^ st1;
+        Store32(p, o0);
+        Store32(p + 4, o1);
+        if (direction == 0) {
+            fb0 = w0;
+            fb1 = w1;
+        } else {
+            fb0 = o0;
+            fb1 = o1;
+        }
+    }
+}
+
+uint32_t BlockChecksum(const uint8_t* bytes, size_t size) {
+    const size_t n = size / 8;
+    uint16_t acc[4] = {0, 0, 0, 0};
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Two blocks per step: lanes 0-3 hold block i, lanes 4-7 block i + 1.
+    // The increment of block j is (j + 1) * 0x0307, so both halves advance
+    // by twice that per step.
+    if (n >= 2) {
+        __m128i sum = _mm_setzero_si128();
+        __m128i d = _mm_set_epi16(0x060E, 0x060E, 0x060E, 0x060E, 0x0307, 0x0307, 0x0307, 0x0307);
+        const __m128i step = _mm_set1_epi16(0x060E);
+        for (; i + 2 <= n; i += 2) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i * 8));
+            sum = _mm_add_epi16(sum, _mm_xor_si128(w, d));
+            d = _mm_add_epi16(d, step);
+        }
+        alignas(16) uint16_t lanes[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), sum);
+        for (int k = 0; k < 4; ++k) acc[k] = static_cast<uint16_t>(lanes[k] + lanes[k + 4]);
+    }
+#endif
+    for (; i < n; ++i) {
+        const uint16_t d = static_cast<uint16_t>((i + 1) * 0x0307u);
+        const uint8_t* p = bytes + i * 8;
+        for (int k = 0; k < 4; ++k) {
+            const uint16_t w = static_cast<uint16_t>(p[2 * k] | (p[2 * k + 1] << 8));
+            acc[k] = static_cast<uint16_t>(acc[k] + (w ^ d));
+        }
+    }
+    return (static_cast<uint32_t>(acc[0]) | (static_cast<uint32_t>(acc[1]) << 16)) ^
+           (static_cast<uint32_t>(acc[2]) | (static_cast<uint32_t>(acc[3]) << 16));
+}
+
+bool WrapChecked(TMemoryStream* payload, TMemoryStream* out) {
+    if (!payload || !out) return false;
+    payload->Rewind();
+    out->WriteU32(kWrapMagic);
+    out->WriteU32(BlockChecksum(payload->Data(), payload->Size()));
+    out->WriteU32(static_cast<uint32_t>(payload->Size()));
+    out->Write(payload->Data(), payload->Size());
+    return true;
+}
+
+std::unique_ptr<TMemoryStream> UnwrapChecked(TMemoryStream& s) {
+    const size_t start = s.Position();
+    if (s.Remaining() < 12) return nullptr;
+    const uint32_t magic = s.ReadU32();
+    const uint32_t sum = s.ReadU32();
+    const uint32_t len = s.ReadU32();
+    if (magic != kWrapMagic || len > s.Remaining()) {
+        s.Seek(start);
+        return nullptr;
+    }
+    std::vector<uint8_t> bytes(s.Data() + s.Position(), s.Data() + s.Position() + len);
+    if (BlockChecksum(bytes.data(), bytes.size()) != sum) {
+        s.Seek(start);
+        return nullptr;
+    }
+    s.Skip(len);
+    return std::make_unique<TMemoryStream>(std::move(bytes));
+}
+
+std::string ScrambleName(std::string_view text, uint32_t key) {
+    const uint32_t len = static_cast<uint32_t>(text.size());
+    const uint8_t m = static_cast<uint8_t>(len + (key ^ kNameSalt));
+    std::string out(text);
+    for (size_t i = 1; i <= text.size(); ++i) {
+        const uint8_t im = static_cast<uint8_t>(i);
+        const uint8_t k = static_cast<uint8_t>((im ^ m) + im);
+        out[i - 1] = static_cast<char>(static_cast<uint8_t>(text[i - 1]) ^ k);
+    }
+    return out;
+}
+
+std::string Crc16Hex(std::string_view text) {
+    uint32_t r = 0;
+    for (const char ch : text) {
+        const uint8_t byte = static_cast<uint8_t>(ch);
+        for (int bit = 0; bit < 8; ++bit) {
+            const uint32_t f = (r >> 15) & 1;
+            r = ((r << 1) | ((byte >> bit) & 1)) & 0xFFFF;
+            if (f) r ^= 0x1021;
+        }
+    }
+    uint32_t rev = 0;
+    for (int bit = 0; bit < 16; ++bit)
+        if (r & (1u << bit)) rev |= 1u << (15 - bit);
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out(4, '0');
+    for (int i = 0; i < 4; ++i) out[i] = kHex[(rev >> (12 - 4 * i)) & 15];
+    return out;
+}
+
+}  // namespace zel

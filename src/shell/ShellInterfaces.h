@@ -141,15 +141,4 @@ public:
     virtual void Clear() = 0;
 };
 
-// Game data storage: the packs under "GameData" and the loose files.
-class IGameStorage : public IGameFiles {
-public:
-    // True when at least one archive was found.
-    virtual bool OpenGamePacks(const std::string& gameDataFolder) = 0;
-    virtual void CloseGamePacks() = 0;
-    virtual void SetPackChecksumCheck(bool on, std::function<void()> onFailure) = 0;
-    virtual void SetPseudoFileHooks(std::function<bool(const std::string&)> exists,
-                                    std::function<std::unique_ptr<TMemoryStream>(const std::string&)> open) = 0;
-};
-
 }  // namespace zel

@@ -27,6 +27,7 @@ struct MapStorage : IGameStorage {
         return it == files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     }
     bool OpenGamePacks(const std::string&) override { return packs; }
+    std::string ResolveGameFile(std::string_view p) override { return GameFileExists(p) ? std::string(p) : ""; }
     void CloseGamePacks() override {}
     void SetPackChecksumCheck(bool, std::function<void()>) override {}
     void SetPseudoFileHooks(std::function<bool(const std::string&)>,

@@ -41,6 +41,7 @@ struct TZelCalculation::TScratch {
     std::vector<int32_t> postfix;
     std::vector<std::pair<int32_t, bool>> walk;
     TValueStack stack;
+    bool unbalancedReported = false;  // once per expression, not once per group
 };
 
 }  // namespace zel

@@ -201,6 +201,7 @@ TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t 
     s.entries.clear();
     s.postfix.clear();
     s.stack.Clear();
+    s.unbalancedReported = false;
     Tokenize(s, s.src, level);
     const int32_t root = Convert(s, 0, level);
     bool ok = root >= 0;
@@ -313,7 +314,8 @@ bool TZelCalculation::Tokenize(TScratch& s, std::string_view src, int32_t level)
     }
     closeToken();
     if (depth.depth != 0) {
-        Report(calcmsg::kUnbalanced);
+        if (!s.unbalancedReported) Report(calcmsg::kUnbalanced);
+        s.unbalancedReported = true;
         return false;
     }
     return true;

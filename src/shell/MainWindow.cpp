@@ -1,5 +1,6 @@
 #include "shell/MainWindow.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -68,6 +69,7 @@ void TMainWindow::StartUp() {
     // S5: the system-information module is linked in.
     // S6-S9: user settings, forced window mode, the start-up dialog.
     LoadUserSettingsFile(cfg, HostPath("GameData/System/config.txt"));
+    ::mkdir(HostPath("GameData/System").c_str(), 0755);  // the settings are written back there
     if (cfg.ConfigForceWindowMode) cfg.FullScreen = 0;
     if (!cfg.ConfigStartupSkip && factory_.startupDialog) {
         if (!factory_.startupDialog()) {

@@ -13,7 +13,8 @@ namespace zel {
 
 // A reference or declaration split into its name and index expressions.
 struct TZelCalculation::TReference {
-    std::string Name;
+    std::string_view Name;  // views into the split text, or into NameBuf
+    std::string NameBuf;    // the name when blanks had to be dropped from it
     bool HasList = false;
     int Count = 0;                             // index expressions written
     std::array<std::string_view, 4> Pieces{};  // the first four, trimmed, in written order

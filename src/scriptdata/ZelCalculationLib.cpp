@@ -38,23 +38,31 @@ bool EndsWithBracket(std::string_view s) {
 // '{' without its blanks; the pieces are the index list split at the commas
 // that lie outside brackets and string literals. Pieces view into `text`.
 void TZelCalculation::SplitReference(std::string_view text, TReference& out) {
-    out.Name.clear();
+    out.Name = {};
     out.HasList = false;
     out.Count = 0;
     if (!EndsWithBracket(text)) {
-        out.Name.assign(text);
+        out.Name = text;
         return;
     }
     // The name: up to the first '"', '(', '[' or '{', blanks dropped.
     size_t i = 0;
+    bool blanks = false;
     for (; i < text.size(); i += CharLen(text, i)) {
+        if (CharLen(text, i) == 2) continue;
         const char c = text[i];
-        if (CharLen(text, i) == 2) {
-            out.Name.append(text.substr(i, 2));
-            continue;
-        }
         if (c == '"' || c == '(' || c == '[' || c == '{') break;
-        if (!IsBlank(c)) out.Name += c;
+        blanks = blanks || IsBlank(c);
+    }
+    if (!blanks) {
+        out.Name = text.substr(0, i);
+    } else {
+        out.NameBuf.clear();
+        for (size_t k = 0; k < i; k += CharLen(text, k)) {
+            if (CharLen(text, k) == 2) out.NameBuf.append(text.substr(k, 2));
+            else if (!IsBlank(text[k])) out.NameBuf += text[k];
+        }
+        out.Name = out.NameBuf;
     }
     // The index list: from the first '[' to the bracket that closes it.
     bool inString = false;

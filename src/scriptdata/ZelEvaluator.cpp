@@ -195,14 +195,20 @@ TReturnValue TZelCalculation::EvaluateToken(std::string_view text, int32_t level
 
 TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t level) {
     TScratch& s = ScratchAt(evalDepth_ - 1);
-    s.src.assign(text);
+    // A caller's text is copied: evaluating may change the variable it came from.
+    // Nested evaluations get texts that stay put while they run.
+    std::string_view src = text;
+    if (evalDepth_ == 1) {
+        s.src.assign(text);
+        src = s.src;
+    }
     s.text.clear();
     s.nodes.clear();
     s.entries.clear();
     s.postfix.clear();
     s.stack.Clear();
     s.unbalancedReported = false;
-    Tokenize(s, s.src, level);
+    Tokenize(s, src, level);
     const int32_t root = Convert(s, 0, level);
     bool ok = root >= 0;
     if (ok) {
@@ -214,7 +220,7 @@ TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t 
                     ok = false;
                     break;
                 }
-            } else if (!s.stack.Push(TReturnValue::Token(std::string_view(s.text).substr(node.Off, node.Len)))) {
+            } else if (!s.stack.PushToken(std::string_view(s.text).substr(node.Off, node.Len))) {
                 ok = false;  // more pending operands than the stack holds
                 break;
             }

@@ -34,6 +34,15 @@ bool TValueStack::Push(TReturnValue v) {
     return true;
 }
 
+bool TValueStack::PushToken(std::string_view text) {
+    if (count_ >= Capacity) return false;
+    TReturnValue& slot = slots_[static_cast<size_t>(count_++)];
+    slot.Kind = rkToken;
+    slot.IntValue = 0;
+    slot.Text.assign(text);
+    return true;
+}
+
 TReturnValue TValueStack::Pop() {
     if (count_ <= 0) return {};
     return std::move(slots_[static_cast<size_t>(--count_)]);

@@ -45,6 +45,8 @@ public:
 
     // Returns false (and pushes nothing) when the stack is full.
     bool Push(TReturnValue v);
+    // Pushes {rkToken, 0, text}, reusing the slot's buffer.
+    bool PushToken(std::string_view text);
     // Pops the top value; an empty stack yields the cleared value.
     TReturnValue Pop();
     void Clear() { count_ = 0; }

@@ -289,28 +289,50 @@ uint64_t TValue::IndexKey(uint64_t nameKey, int32_t level) {
 }
 
 int32_t TValue::FindHashed(uint64_t nameKey, std::string_view name, int32_t level) const {
-    const auto range = index_.equal_range(IndexKey(nameKey, level));
-    for (auto it = range.first; it != range.second; ++it) {
-        const TValueData& d = *items_[static_cast<size_t>(it->second)];
-        if (d.Level == level && d.Data && EqualsNoCase(d.Data->Name, name)) return it->second;
+    if (slots_.empty()) return -1;
+    const uint64_t key = IndexKey(nameKey, level);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> slotShift_);; i = (i + 1) & mask) {
+        const TSlot& slot = slots_[i];
+        if (slot.Item < 0) return -1;
+        if (slot.Key != key) continue;
+        const TValueData& d = *items_[static_cast<size_t>(slot.Item)];
+        if (d.Level == level && EqualsNoCase(d.Data->Name, name)) return slot.Item;
     }
-    return -1;
 }
 
 int32_t TValue::Find(std::string_view name, int32_t level) const { return FindHashed(NameKey(name), name, level); }
 
-void TValue::Append(std::unique_ptr<TValueData> data) {
-    // The list grows in steps of 64 entries.
-    if (items_.size() == items_.capacity()) items_.reserve((items_.size() / 64 + 1) * 64);
-    const int32_t at = static_cast<int32_t>(items_.size());
-    index_.emplace(IndexKey(NameKey(data->Data->Name), data->Level), at);
-    items_.push_back(std::move(data));
+void TValue::IndexInsert(uint64_t key, int32_t item) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> slotShift_);
+    while (slots_[i].Item >= 0) i = (i + 1) & mask;
+    slots_[i] = {key, item};
 }
 
 void TValue::RebuildIndex() {
-    index_.clear();
-    for (size_t i = 0; i < items_.size(); ++i)
-        index_.emplace(IndexKey(NameKey(items_[i]->Data->Name), items_[i]->Level), static_cast<int32_t>(i));
+    size_t size = 64;
+    int shift = 58;
+    while (size < 2 * (items_.size() + 1)) {
+        size *= 2;
+        --shift;
+    }
+    slots_.assign(size, TSlot{});
+    slotShift_ = shift;
+    for (size_t i = 0; i < keys_.size(); ++i) IndexInsert(keys_[i], static_cast<int32_t>(i));
+}
+
+void TValue::Append(std::unique_ptr<TValueData> data) {
+    // The list grows in steps of 64 entries.
+    if (items_.size() == items_.capacity()) {
+        items_.reserve((items_.size() / 64 + 1) * 64);
+        keys_.reserve(items_.capacity());
+    }
+    const uint64_t key = IndexKey(NameKey(data->Data->Name), data->Level);
+    items_.push_back(std::move(data));
+    keys_.push_back(key);
+    if (slots_.size() < 2 * (items_.size() + 1)) RebuildIndex();
+    else IndexInsert(key, static_cast<int32_t>(items_.size() - 1));
 }
 
 void TValue::Report(std::string_view message, std::string_view name) const {
@@ -357,14 +379,8 @@ bool TValue::DeleteItem(std::string_view name, int32_t level, bool force) {
     // Out of the list first, then freed: the store is consistent while objects go.
     std::unique_ptr<TValueData> gone = std::move(items_[static_cast<size_t>(item)]);
     items_.erase(items_.begin() + item);
-    for (auto it = index_.begin(); it != index_.end();) {
-        if (it->second == item) {
-            it = index_.erase(it);
-        } else {
-            if (it->second > item) --it->second;
-            ++it;
-        }
-    }
+    keys_.erase(keys_.begin() + item);
+    RebuildIndex();
     gone.reset();
     return true;
 }
@@ -444,14 +460,18 @@ bool TValue::WriteObjectName(std::string_view name, int32_t index, std::string_v
 
 void TValue::DropLocalsAbove(int32_t level) {
     std::vector<std::unique_ptr<TValueData>> gone;
-    std::vector<std::unique_ptr<TValueData>> kept;
-    kept.reserve(items_.capacity());
-    for (auto& d : items_) (d->Level > level ? gone : kept).push_back(std::move(d));
-    if (gone.empty()) {
-        items_ = std::move(kept);
-        return;
+    size_t w = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i]->Level > level) {
+            gone.push_back(std::move(items_[i]));
+        } else {
+            items_[w] = std::move(items_[i]);
+            keys_[w++] = keys_[i];
+        }
     }
-    items_ = std::move(kept);
+    if (gone.empty()) return;
+    items_.resize(w);
+    keys_.resize(w);
     RebuildIndex();
     for (auto& d : gone) d.reset();  // in declaration order
 }
@@ -459,7 +479,8 @@ void TValue::DropLocalsAbove(int32_t level) {
 void TValue::Clear() {
     std::vector<std::unique_ptr<TValueData>> gone = std::move(items_);
     items_.clear();
-    index_.clear();
+    keys_.clear();
+    slots_.clear();
     for (auto& d : gone) d.reset();
 }
 
@@ -549,7 +570,9 @@ bool TValue::LoadFromStream(TMemoryStream& stream, std::string* why) {
         return false;
     }
     std::swap(items_, fresh.items_);
-    std::swap(index_, fresh.index_);
+    std::swap(keys_, fresh.keys_);
+    std::swap(slots_, fresh.slots_);
+    std::swap(slotShift_, fresh.slotShift_);
     return true;  // `fresh` now frees the old variables
 }
 

@@ -34,7 +34,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "scriptdata/ZelReturnValue.h"
@@ -255,6 +254,7 @@ private:
     static uint64_t IndexKey(uint64_t nameKey, int32_t level);
     int32_t FindHashed(uint64_t nameKey, std::string_view name, int32_t level) const;
     void Append(std::unique_ptr<TValueData> data);
+    void IndexInsert(uint64_t key, int32_t item);
     void RebuildIndex();
     void ReadRecords(TMemoryStream& stream);
     bool OwnsAnyObject() const;
@@ -264,7 +264,15 @@ private:
 
     IObjectCallbacks* callbacks_;
     std::vector<std::unique_ptr<TValueData>> items_;
-    std::unordered_multimap<uint64_t, int32_t> index_;
+    // The index: keys_[i] is the key of items_[i]; slots_ is an open-addressing
+    // table (power-of-two size, at most half full) of item numbers, -1 = empty.
+    struct TSlot {
+        uint64_t Key = 0;
+        int32_t Item = -1;
+    };
+    std::vector<uint64_t> keys_;
+    std::vector<TSlot> slots_;
+    int slotShift_ = 64;
 };
 
 }  // namespace zel

@@ -110,6 +110,14 @@ bool THashTable::Get(std::string_view name, void* dest, size_t size) {
     return true;
 }
 
+std::vector<std::string> THashTable::Names() const {
+    std::vector<std::string> out;
+    out.reserve(total_);
+    for (const auto& bucket : table_)
+        for (const Entry& e : bucket) out.push_back(e.name);
+    return out;
+}
+
 void THashTable::Clear() {
     for (auto& b : table_) b.clear();
     data_.clear();

@@ -62,6 +62,9 @@ public:
     // False when the image would be too large to read back (over 64 MiB).
     bool SaveToStream(TMemoryStream& s) const;
 
+    // Every key, bucket by bucket in insertion order.
+    std::vector<std::string> Names() const;
+
     uint32_t BucketCount() const { return buckets_; }
     uint32_t Count() const { return total_; }
     size_t DataSize() const { return data_.size(); }

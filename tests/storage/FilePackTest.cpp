@@ -66,24 +66,33 @@ bool WritePack(const std::string& path, const std::vector<std::pair<std::string,
     return !hashFile || w.WriteHashFile(ReplaceExtension(path, ".hash"), &err);
 }
 
+// The independently written packs, made once for the whole suite.
 class PackFixtures : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!HavePython()) GTEST_SKIP() << "python3 is not available";
-        ASSERT_TRUE(RunFixtureScript("packs '" + dir_.Path() + "'"));
+    static void SetUpTestSuite() {
+        if (!HavePython()) return;
+        shared_ = std::make_unique<TempDir>();
+        made_ = RunFixtureScript("packs '" + shared_->Path() + "'");
     }
-    TempDir dir_;
+    static void TearDownTestSuite() { shared_.reset(); }
+    void SetUp() override {
+        if (!shared_) GTEST_SKIP() << "python3 is not available";
+        ASSERT_TRUE(made_) << "the fixture script failed";
+    }
+    static inline std::unique_ptr<TempDir> shared_;
+    static inline bool made_ = false;
+    static const TempDir& Dir() { return *shared_; }
 };
 
 }  // namespace
 
 TEST_F(PackFixtures, ReadsEveryEntryOfIndependentlyWrittenPacks) {
-    const auto manifest = ReadManifest(dir_.Path());
+    const auto manifest = ReadManifest(Dir().Path());
     ASSERT_GT(manifest.size(), 20u);
     std::map<std::string, std::unique_ptr<THashFilePack>> packs;
     for (const auto& m : manifest) {
         auto& hp = packs[m.pack];
-        if (!hp) hp = std::make_unique<THashFilePack>(dir_ / m.pack, true);
+        if (!hp) hp = std::make_unique<THashFilePack>(Dir() / m.pack, true);
         ASSERT_FALSE(hp->Error()) << m.pack << ": " << hp->ErrorText();
         const auto plain = ReadFile(m.plainFile);
         EXPECT_TRUE(hp->Contains(m.name)) << m.pack << " " << m.name;
@@ -113,7 +122,7 @@ TEST_F(PackFixtures, ReadsEveryEntryOfIndependentlyWrittenPacks) {
 
 TEST_F(PackFixtures, LooksNamesUpAsTheGameDoes) {
     for (const char* file : {"v1.pack", "v2.pack"}) {
-        TFilePack p(dir_ / file, false);
+        TFilePack p(Dir() / file, false);
         ASSERT_FALSE(p.Error()) << p.ErrorText();
         EXPECT_TRUE(p.Contains("SYSTEM\\Etc\\GAME.DAT")) << file;
         EXPECT_EQ(AsString(p.ReadFile("System\\ETC\\game.dat")), AsString(p.ReadFile("system\\etc\\game.dat")));
@@ -127,17 +136,17 @@ TEST_F(PackFixtures, LooksNamesUpAsTheGameDoes) {
         EXPECT_EQ(p.ReadEntry(static_cast<int64_t>(p.Count())), nullptr);
     }
     // Two equal names: the first one is found.
-    TFilePack v1(dir_ / "v1.pack", true);
+    TFilePack v1(Dir() / "v1.pack", true);
     EXPECT_EQ(v1.Count(), 8u);
     EXPECT_NE(AsString(v1.ReadFile("script\\start.s")), "second copy");
     EXPECT_EQ(AsString(v1.ReadEntry(7)), "second copy");
 }
 
 TEST_F(PackFixtures, ExternalIndexTakesPrecedence) {
-    THashFilePack hp(dir_ / "ext.whatever", true);  // any extension names the pair
+    THashFilePack hp(Dir() / "ext.whatever", true);  // any extension names the pair
     ASSERT_FALSE(hp.Error()) << hp.ErrorText();
     ASSERT_NE(hp.ExternalIndex(), nullptr);
-    TFilePack bare(dir_ / "ext.pack", true);
+    TFilePack bare(Dir() / "ext.pack", true);
     EXPECT_FALSE(bare.Contains("alias.txt"));
     EXPECT_TRUE(hp.Contains("ALIAS.txt"));
     EXPECT_EQ(AsString(hp.ReadFile("alias.TXT")), AsString(bare.ReadEntry(0)));
@@ -146,7 +155,7 @@ TEST_F(PackFixtures, ExternalIndexTakesPrecedence) {
 }
 
 TEST_F(PackFixtures, ChecksumFailureOnlyWhileChecking) {
-    THashFilePack hp(dir_ / "badsum.pack", true);
+    THashFilePack hp(Dir() / "badsum.pack", true);
     ASSERT_FALSE(hp.Error());
     std::vector<std::string> failed;
     hp.SetOnChecksumError([&](const std::string& n) { failed.push_back(n); });
@@ -164,18 +173,18 @@ TEST_F(PackFixtures, ChecksumFailureOnlyWhileChecking) {
 
 TEST_F(PackFixtures, InvalidPacksSetTheErrorFlag) {
     for (const char* file : {"badcheck.pack", "badmagic.pack"}) {
-        TFilePack p(dir_ / file, true);
+        TFilePack p(Dir() / file, true);
         EXPECT_TRUE(p.Error()) << file;
         EXPECT_FALSE(p.ErrorText().empty());
         EXPECT_EQ(p.Count(), 0u);
         EXPECT_EQ(p.ReadFile("system\\etc\\game.dat"), nullptr);
-        THashFilePack hp(dir_ / file, true);
+        THashFilePack hp(Dir() / file, true);
         EXPECT_TRUE(hp.Error()) << file;
     }
     // A ".hash" that is not an index marks the pack set as failed.
-    std::filesystem::copy_file(dir_ / "v1.pack", dir_ / "broken.pack");
-    ASSERT_TRUE(WriteFile(dir_ / "broken.hash", Bytes("not an index at all, not at all")));
-    THashFilePack hp(dir_ / "broken.pack", true);
+    std::filesystem::copy_file(Dir() / "v1.pack", Dir() / "broken.pack");
+    ASSERT_TRUE(WriteFile(Dir() / "broken.hash", Bytes("not an index at all, not at all")));
+    THashFilePack hp(Dir() / "broken.pack", true);
     EXPECT_TRUE(hp.Error());
     EXPECT_EQ(hp.ExternalIndex(), nullptr);
 }

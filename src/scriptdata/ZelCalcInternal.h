@@ -40,7 +40,7 @@ struct TZelCalculation::TScratch {
     std::vector<TExprNode> nodes;
     std::vector<int32_t> entries;  // token lists of the groups being converted, stacked
     std::vector<int32_t> postfix;
-    std::vector<std::pair<int32_t, bool>> walk;
+    std::vector<int32_t> walk;
     TValueStack stack;
     bool unbalancedReported = false;  // once per expression, not once per group
 };

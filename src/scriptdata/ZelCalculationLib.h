@@ -109,7 +109,8 @@ private:
     bool EvaluateIndices(const TReference& ref, int32_t level, TIndexList& idx);
     // Evaluates an operand value in place; false when it ends as kind 4.
     bool EvaluateOperand(TReturnValue& value, int32_t level);
-    bool ApplyOperator(char op, TValueStack& stack, int32_t level);
+    // Applies a binary operator; the result replaces l.
+    bool ApplyOperator(char op, TReturnValue& l, TReturnValue& r, int32_t level);
 
     // Expression machinery (one TScratch per nesting depth of Evaluate).
     TScratch& ScratchAt(int depth);

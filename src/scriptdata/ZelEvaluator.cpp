@@ -216,10 +216,16 @@ TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t 
         for (int32_t id : s.postfix) {
             const TExprNode node = s.nodes[static_cast<size_t>(id)];
             if (node.Kind != TExprNode::Operand) {
-                if (!ApplyOperator(node.Op, s.stack, level)) {
-                    ok = false;
-                    break;
+                // The operands are worked on where they lie; the result replaces the left one.
+                if (s.stack.Count() >= 2) {
+                    ok = ApplyOperator(node.Op, s.stack.Top(1), s.stack.Top(0), level);
+                    if (ok) s.stack.Drop(1);
+                } else {
+                    TReturnValue r = s.stack.Pop();
+                    TReturnValue l = s.stack.Pop();
+                    ok = ApplyOperator(node.Op, l, r, level) && s.stack.Push(std::move(l));
                 }
+                if (!ok) break;
             } else if (!s.stack.PushToken(std::string_view(s.text).substr(node.Off, node.Len))) {
                 ok = false;  // more pending operands than the stack holds
                 break;
@@ -361,7 +367,13 @@ int32_t TZelCalculation::Convert(TScratch& s, size_t base, int32_t level) {
     const size_t count = s.entries.size() - base;
     if (count == 0) return -1;
     if (count == 1) return Expand(s, s.entries[base], level);
+    unsigned present = 0;  // the levels that have an operator here
+    for (size_t k = base; k < s.entries.size(); ++k) {
+        const TExprNode& e = s.nodes[static_cast<size_t>(s.entries[k])];
+        if (e.Kind == TExprNode::Operator) present |= 1u << OperatorLevel(e.Op);
+    }
     for (int prec = 1; prec <= 7; ++prec) {
+        if (!(present & (1u << prec))) continue;
         // One pass per level: entries[base, w) is the folded prefix.
         size_t w = base + 1, j = base + 1;
         const size_t end = s.entries.size();
@@ -391,26 +403,29 @@ int32_t TZelCalculation::Convert(TScratch& s, size_t base, int32_t level) {
 
 void TZelCalculation::Flatten(TScratch& s, int32_t root) {
     // Post-order walk; a combined node stands for its operator in the list.
+    // A node is pushed as ~id once its operands are on their way.
     s.postfix.clear();
     s.walk.clear();
-    s.walk.emplace_back(root, false);
+    s.walk.push_back(root);
     while (!s.walk.empty()) {
-        const auto [id, visited] = s.walk.back();
+        const int32_t top = s.walk.back();
         s.walk.pop_back();
-        const TExprNode& n = s.nodes[static_cast<size_t>(id)];
-        if (n.Kind == TExprNode::Combined && !visited) {
-            s.walk.emplace_back(id, true);
-            s.walk.emplace_back(n.Right, false);
-            s.walk.emplace_back(n.Left, false);
+        if (top < 0) {
+            s.postfix.push_back(~top);
+            continue;
+        }
+        const TExprNode& n = s.nodes[static_cast<size_t>(top)];
+        if (n.Kind == TExprNode::Combined) {
+            s.walk.push_back(~top);
+            s.walk.push_back(n.Right);
+            s.walk.push_back(n.Left);
         } else {
-            s.postfix.push_back(id);
+            s.postfix.push_back(top);
         }
     }
 }
 
-bool TZelCalculation::ApplyOperator(char op, TValueStack& stack, int32_t level) {
-    TReturnValue r = stack.Pop();
-    TReturnValue l = stack.Pop();
+bool TZelCalculation::ApplyOperator(char op, TReturnValue& l, TReturnValue& r, int32_t level) {
     if (op == 'h') {
         // Only the right side is evaluated; the left must still name a variable.
         // A right side that has no value assigns nothing.
@@ -419,30 +434,29 @@ bool TZelCalculation::ApplyOperator(char op, TValueStack& stack, int32_t level) 
         int32_t unused = 0;
         if (StartsLikeNumber(l.Text[0]) && ReadNumberToken(l.Text, unused)) return false;
         if (!Assign(l.Text, level, r)) return false;
-        return stack.Push(TReturnValue::Integer(1));
+        l.SetInteger(1);
+        return true;
     }
     if (!EvaluateOperand(r, level) || !EvaluateOperand(l, level)) return false;
     const int32_t a = l.IntValue, b = r.IntValue;
     const bool textual = l.Kind == rkString || l.Kind == rkObject;
-    TReturnValue result;
     switch (op) {
-        case 'a': result.SetInteger(WrapMul(a, b)); break;
-        case 'b': result.SetInteger(b == 0 ? 0 : WrapDiv(a, b)); break;
-        case 'c': result.SetInteger(b == 0 ? 0 : WrapMod(a, b)); break;
-        case '9': result.SetInteger(WrapSub(a, b)); break;
-        case '2': result.SetInteger(WrapShl(a, b)); break;
-        case '3': result.SetInteger(WrapShrLogical(a, b)); break;
-        case 'd': result.SetInteger(a | b); break;
-        case 'f': result.SetInteger(a ^ b); break;
+        case 'a': l.SetInteger(WrapMul(a, b)); break;
+        case 'b': l.SetInteger(b == 0 ? 0 : WrapDiv(a, b)); break;
+        case 'c': l.SetInteger(b == 0 ? 0 : WrapMod(a, b)); break;
+        case '9': l.SetInteger(WrapSub(a, b)); break;
+        case '2': l.SetInteger(WrapShl(a, b)); break;
+        case '3': l.SetInteger(WrapShrLogical(a, b)); break;
+        case 'd': l.SetInteger(a | b); break;
+        case 'f': l.SetInteger(a ^ b); break;
         case '8':
         case 'e':
             if (textual) {
-                // Strings and object names concatenate; the number combines as well.
-                result = std::move(l);
-                result.Text += r.Text;
-                result.IntValue = op == '8' ? WrapAdd(a, b) : (a & b);
+                // Strings and object names concatenate (the kind stays); the numbers combine as well.
+                l.Text += r.Text;
+                l.IntValue = op == '8' ? WrapAdd(a, b) : (a & b);
             } else {
-                result.SetInteger(op == '8' ? WrapAdd(a, b) : (a & b));
+                l.SetInteger(op == '8' ? WrapAdd(a, b) : (a & b));
             }
             break;
         case '0': case '1': case '4': case '5': case 'i': case 'j': {
@@ -456,18 +470,18 @@ bool TZelCalculation::ApplyOperator(char op, TValueStack& stack, int32_t level) 
                 case 'i': truth = cmp > 0; break;
                 default: truth = cmp < 0; break;
             }
-            result.SetInteger(truth ? 1 : 0);
+            l.SetInteger(truth ? 1 : 0);
             break;
         }
         case '6':
         case '7':
             if (l.Kind != rkInteger || r.Kind != rkInteger) return false;
-            result.SetInteger(op == '6' ? (a == 1 && b == 1) : (a == 1 || b == 1));
+            l.SetInteger(op == '6' ? (a == 1 && b == 1) : (a == 1 || b == 1));
             break;
         default:
             return false;
     }
-    return stack.Push(std::move(result));
+    return true;
 }
 
 bool TZelCalculation::EvaluateOperand(TReturnValue& value, int32_t level) {

@@ -49,6 +49,10 @@ public:
     bool PushToken(std::string_view text);
     // Pops the top value; an empty stack yields the cleared value.
     TReturnValue Pop();
+    // The value `depth` places below the top (0 = the top); depth < Count().
+    TReturnValue& Top(int depth) { return slots_[static_cast<size_t>(count_ - 1 - depth)]; }
+    // Removes n values (at most Count()).
+    void Drop(int n) { count_ = n < count_ ? count_ - n : 0; }
     void Clear() { count_ = 0; }
     int Count() const { return count_; }
 

@@ -78,6 +78,8 @@ struct TBlendOp {
     typename V::R operator()(typename V::R S, typename V::R D) const {
         if constexpr (Mode == 1 && !Mul && !Add) {
             return S;
+        } else if constexpr (Mode == 2 && !Mul && !Add && requires { V::AlphaBlend(S, D); }) {
+            return V::AlphaBlend(S, D);
         } else {
             const typename V::R z = V::Zero();
             const typename V::R lo = Mix16<V, Mode>(Stage(V::UnpackLo8(S, z)), V::UnpackLo8(D, z));

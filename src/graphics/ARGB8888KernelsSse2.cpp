@@ -47,6 +47,22 @@ struct VSse2 {
     static R BroadcastLane3(R a) {
         return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
     }
+
+    // Alpha blending without a colour stage, on the even (B, R) and odd
+    // (G, A) bytes as 16-bit lanes instead of widened pixels: both halves of
+    // a pixel's 32-bit lane share its k, so one register of weights serves
+    // all four pixels, and the results (always 0..255) recombine by shift
+    // and OR.
+    static R AlphaBlend(R S, R D) {
+        const R low = _mm_set1_epi16(0x00FF);
+        R k = _mm_srli_epi32(_mm_xor_si128(S, _mm_set1_epi32(-1)), 25);  // (255 - sA) >> 1
+        k = _mm_or_si128(k, _mm_slli_epi32(k, 16));
+        const R sE = _mm_and_si128(S, low), dE = _mm_and_si128(D, low);
+        const R sO = _mm_srli_epi16(S, 8), dO = _mm_srli_epi16(D, 8);
+        const R rE = _mm_add_epi16(sE, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(dE, sE), k), 7));
+        const R rO = _mm_add_epi16(sO, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(dO, sO), k), 7));
+        return _mm_or_si128(rE, _mm_slli_epi16(rO, 8));
+    }
 };
 
 // 16-bit surfaces: four pixels at a time into four 16-bit words. The packed

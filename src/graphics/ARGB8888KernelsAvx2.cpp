@@ -21,7 +21,8 @@ namespace {
 struct VAvx2 {
     using R = __m256i;
     static constexpr int kPixels = 8;
-    static constexpr int kAllBits = -1;
+    static constexpr int kAllPixelBits = 0xFF;
+    static constexpr int kFirstOfPairBits = 0x55;
 
     static R Zero() { return _mm256_setzero_si256(); }
     static R Set32(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
@@ -49,7 +50,7 @@ struct VAvx2 {
     static R AndNot(R a, R b) { return _mm256_andnot_si256(a, b); }
     static R Or(R a, R b) { return _mm256_or_si256(a, b); }
     static R CmpEq32(R a, R b) { return _mm256_cmpeq_epi32(a, b); }
-    static int MoveMask8(R a) { return _mm256_movemask_epi8(a); }
+    static int MoveMask32(R a) { return _mm256_movemask_ps(_mm256_castsi256_ps(a)); }
     static R SwapPairs(R a) { return _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
     static R BroadcastLane3(R a) {
         return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));

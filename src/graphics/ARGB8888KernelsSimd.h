@@ -90,8 +90,10 @@ struct TBlendOp {
 };
 
 // One register of the blit: pairs whose two source pixels have alpha 0 keep
-// the destination (the alpha-is-zero mask ANDed with itself swapped within
-// each pair). Returns false when nothing in the register changes.
+// the destination. The test runs on one mask bit per pixel; the vector mask
+// that keeps those pairs (the alpha-is-zero mask ANDed with itself swapped
+// within each pair) is built only when some pair is skipped. Returns false
+// when nothing in the register changes.
 // OpaqueCopy: the op is alpha blending with no colour stage, where a source
 // pixel of alpha 255 is its own result.
 template <class V, bool OpaqueCopy, class Op>
@@ -100,17 +102,20 @@ inline bool BlendVec(typename V::R S, typename V::R D, const Op& op, typename V:
     const R alphaMask = V::Set32(0xFF000000u);
     const R alpha = V::And(S, alphaMask);
     const R zeroAlpha = V::CmpEq32(alpha, V::Zero());
-    const R skip = V::And(zeroAlpha, V::SwapPairs(zeroAlpha));
-    const int skipBits = V::MoveMask8(skip);
-    if (skipBits == V::kAllBits) return false;
+    const int zeroBits = V::MoveMask32(zeroAlpha);
+    const int skippedPairs = zeroBits & (zeroBits >> 1) & V::kFirstOfPairBits;
+    if (skippedPairs == V::kFirstOfPairBits) return false;
     if constexpr (OpaqueCopy) {
-        if (V::MoveMask8(V::CmpEq32(alpha, alphaMask)) == V::kAllBits) {
+        if (V::MoveMask32(V::CmpEq32(alpha, alphaMask)) == V::kAllPixelBits) {
             *out = S;
             return true;
         }
     }
     R r = op(S, D);
-    if (skipBits != 0) r = V::Or(V::And(skip, D), V::AndNot(skip, r));
+    if (skippedPairs != 0) {
+        const R skip = V::And(zeroAlpha, V::SwapPairs(zeroAlpha));
+        r = V::Or(V::And(skip, D), V::AndNot(skip, r));
+    }
     *out = r;
     return true;
 }

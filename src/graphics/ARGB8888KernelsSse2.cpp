@@ -14,7 +14,8 @@ namespace {
 struct VSse2 {
     using R = __m128i;
     static constexpr int kPixels = 4;
-    static constexpr int kAllBits = 0xFFFF;
+    static constexpr int kAllPixelBits = 0xF;
+    static constexpr int kFirstOfPairBits = 0x5;
 
     static R Zero() { return _mm_setzero_si128(); }
     static R Set32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
@@ -42,7 +43,7 @@ struct VSse2 {
     static R AndNot(R a, R b) { return _mm_andnot_si128(a, b); }
     static R Or(R a, R b) { return _mm_or_si128(a, b); }
     static R CmpEq32(R a, R b) { return _mm_cmpeq_epi32(a, b); }
-    static int MoveMask8(R a) { return _mm_movemask_epi8(a); }
+    static int MoveMask32(R a) { return _mm_movemask_ps(_mm_castsi128_ps(a)); }
     static R SwapPairs(R a) { return _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
     static R BroadcastLane3(R a) {
         return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));

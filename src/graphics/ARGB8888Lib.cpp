@@ -562,7 +562,7 @@ void TARGB8888::RotateDraw(TARGB8888& dest, int32_t cx, int32_t cy, int32_t scal
     const int64_t r1 = std::min({int64_t{clipBottom}, bottom, dh});
     for (int64_t r = r0; r < r1; ++r) {
         if (RowSkipped(r)) continue;
-        const int64_t g = SatMul(r - top, 4096) / SatSub(bottom, top);
+        const int64_t g = SatMul(SatSub(r, top), 4096) / SatSub(bottom, top);
         int64_t x = SatAdd(SatMul(4096 - g, ax), SatMul(g, cxs));
         int64_t y = SatAdd(SatMul(4096 - g, ay), SatMul(g, cys));
         int64_t L = left, R = right;

@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -62,8 +63,10 @@ struct Pattern {
     bool substitute = false;
     bool global = false;
     bool sjis = false;
+    bool jit = false;  // compiled to machine code
     pcre2_code* code = nullptr;
     pcre2_match_data* md = nullptr;
+    PCRE2_SIZE* ovector = nullptr;  // md's offset vector, fixed for md's lifetime
     uint32_t groups = 0;
     std::vector<ReplPiece> repl;
 
@@ -256,6 +259,32 @@ std::vector<ReplPiece> ParseReplacement(std::string_view r) {
     return out;
 }
 
+uint64_t Load64(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Equality of two texts, inlined for the short keys and lines compared on
+// every call (a library memcmp costs more than the compare itself).
+bool SameBytes(const std::string& a, const std::string& b) {
+    const size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* x = a.data();
+    const char* y = b.data();
+    if (n < 8) {
+        for (size_t i = 0; i < n; ++i) {
+            if (x[i] != y[i]) return false;
+        }
+        return true;
+    }
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        if (Load64(x + i) != Load64(y + i)) return false;
+    }
+    return i == n || Load64(x + n - 8) == Load64(y + n - 8);
+}
+
 bool IsLimitError(int rc) {
     return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
            rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
@@ -271,7 +300,16 @@ std::string PcreMessage(int code) {
 
 struct TBRegExp::Impl {
     size_t capacity;
-    std::vector<std::unique_ptr<Pattern>> cache;  // most recently used first
+    // The cache: key length and last use kept beside the pattern, so that a
+    // lookup mostly touches this array only.
+    struct Slot {
+        size_t keySize;
+        uint64_t lastUse;
+        std::unique_ptr<Pattern> pattern;
+    };
+    std::vector<Slot> cache;
+    uint64_t clock = 0;  // counts lookups, for least-recently-used eviction
+    size_t lastHit = 0;
     uint64_t compiles = 0;
 
     pcre2_compile_context* cctx = nullptr;
@@ -284,14 +322,18 @@ struct TBRegExp::Impl {
     const char* subj = nullptr;
     size_t subjLen = 0;
     bool mapped = false;
-    std::string mappedText;
+    std::string mappedText;  // only the first mappedLen bytes are in use
+    size_t mappedLen = 0;
     std::vector<uint32_t> back;
+    std::string mappedSource;  // the subject that mappedText was made from
+    bool mappingValid = false;
 
     // Results of the last call.
     int mode = kNoResults;
     std::string lastSubject;
     std::vector<std::pair<size_t, size_t>> spans;  // offsets in lastSubject; kUnset for a group that did not take part
     std::string message;
+    std::string scratch;  // output buffer of SubstituteInPlace, reused between calls
 
     explicit Impl(size_t cap) : capacity(std::max<size_t>(cap, 1)) {
         cctx = pcre2_compile_context_create(nullptr);
@@ -334,29 +376,55 @@ struct TBRegExp::Impl {
             p->error = "pattern error: " + PcreMessage(err);
             return p;
         }
-        pcre2_jit_compile(p->code, PCRE2_JIT_COMPLETE);  // the interpreter runs the pattern when JIT is not available
+        // The interpreter runs the pattern when JIT is not available.
+        if (pcre2_jit_compile(p->code, PCRE2_JIT_COMPLETE) == 0) {
+            size_t jitSize = 0;
+            p->jit = pcre2_pattern_info(p->code, PCRE2_INFO_JITSIZE, &jitSize) == 0 && jitSize > 0;
+        }
         pcre2_pattern_info(p->code, PCRE2_INFO_CAPTURECOUNT, &p->groups);
         p->md = pcre2_match_data_create_from_pattern(p->code, nullptr);
         if (!p->md) {
             p->error = "out of memory";
             return p;
         }
+        p->ovector = pcre2_get_ovector_pointer(p->md);
         if (form.substitute) p->repl = ParseReplacement(form.repl);
         return p;
     }
 
+    // The compiled form of key. Entries carry the time of their last use; a
+    // miss compiles the pattern into the least recently used place.
     Pattern& Get(const std::string& key) {
-        for (size_t i = 0; i < cache.size(); ++i) {
-            if (cache[i]->key == key) {
-                if (i > 0) std::rotate(cache.begin(), cache.begin() + static_cast<ptrdiff_t>(i),
-                                       cache.begin() + static_cast<ptrdiff_t>(i) + 1);
-                return *cache.front();
+        ++clock;
+        // Rules tend to come in the same order every line: look first at the
+        // entry after the one used last.
+        const size_t n = cache.size();
+        size_t i = lastHit;
+        for (size_t k = 0; k < n; ++k) {
+            if (++i >= n) i = 0;
+            Slot& slot = cache[i];
+            if (slot.keySize == key.size() && SameBytes(slot.pattern->key, key)) {
+                slot.lastUse = clock;
+                lastHit = i;
+                return *slot.pattern;
             }
         }
+        return Miss(key);
+    }
+
+    [[gnu::noinline]] Pattern& Miss(const std::string& key) {
         ++compiles;
-        cache.insert(cache.begin(), Compile(key));
-        if (cache.size() > capacity) cache.pop_back();
-        return *cache.front();
+        Slot slot{key.size(), clock, Compile(key)};
+        if (cache.size() < capacity) {
+            cache.push_back(std::move(slot));
+            lastHit = cache.size() - 1;
+        } else {
+            auto oldest = std::min_element(cache.begin(), cache.end(),
+                                           [](const Slot& a, const Slot& b) { return a.lastUse < b.lastUse; });
+            *oldest = std::move(slot);
+            lastHit = static_cast<size_t>(oldest - cache.begin());
+        }
+        return *cache[lastHit].pattern;
     }
 
     // Starts a call: forgets the previous results; false (with the reason in
@@ -381,43 +449,78 @@ struct TBRegExp::Impl {
         subj = subject.data();
         subjLen = subject.size();
         if (!p.sjis) return;
-        const bool ascii = std::all_of(subject.begin(), subject.end(),
-                                       [](char c) { return static_cast<uint8_t>(c) < 0x80; });
-        if (ascii) return;  // ASCII is its own mapping
+        if (!(mappingValid && SameBytes(mappedSource, subject))) {
+            const bool ascii = std::all_of(subject.begin(), subject.end(),
+                                           [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+            if (ascii) return;  // ASCII is its own mapping
+            MapSubject(subject);
+        }
         mapped = true;
-        mappedText.clear();
-        back.clear();
+        subj = mappedText.data();
+        subjLen = mappedLen;
+    }
+
+    // Builds the k-mode form of subject. Every character takes at most four
+    // bytes; back[] is written at character starts, the only offsets PCRE2
+    // reports in UTF mode. Rules that run one after another over the same
+    // line reuse the mapping.
+    void MapSubject(const std::string& subject) {
+        const size_t need = subject.size() * 4 + 1;
+        if (mappedText.size() < need) mappedText.resize(need);
+        if (back.size() < need) back.resize(need);
+        char* out = mappedText.data();
+        size_t j = 0;
         for (size_t i = 0; i < subject.size();) {
             const size_t n = CharLen(subject, i);
-            AppendMapped(mappedText, subject, i, n);
-            back.resize(mappedText.size(), static_cast<uint32_t>(i));
+            back[j] = static_cast<uint32_t>(i);
+            const uint8_t b = static_cast<uint8_t>(subject[i]);
+            if (n == 1 && b < 0x80) {
+                out[j++] = static_cast<char>(b);
+            } else {
+                const uint32_t cp = kSjisBase + (n == 1 ? b : (static_cast<uint32_t>(b) << 8) +
+                                                                  static_cast<uint8_t>(subject[i + 1]));
+                out[j++] = static_cast<char>(0xF0 | (cp >> 18));
+                out[j++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                out[j++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                out[j++] = static_cast<char>(0x80 | (cp & 0x3F));
+            }
             i += n;
         }
-        back.push_back(static_cast<uint32_t>(subject.size()));
-        subj = mappedText.data();
-        subjLen = mappedText.size();
+        back[j] = static_cast<uint32_t>(subject.size());
+        mappedLen = j;
+        mappedSource.assign(subject);
+        mappingValid = true;
     }
 
     size_t Orig(size_t off) const { return mapped ? back[off] : off; }
 
     // 1 on a match, 0 on none, -1 on a failure (reported when a limit was hit).
     int Exec(Pattern& p, size_t start, uint32_t options) {
-        if (p.sjis) options |= PCRE2_NO_UTF_CHECK;  // the mapped text is valid UTF-8 by construction
-        const int rc = pcre2_match(p.code, reinterpret_cast<PCRE2_SPTR>(subj), subjLen, start, options, p.md, mctx);
+        // A JIT-compiled pattern goes straight to its machine code: the checks
+        // that pcre2_match would repeat hold here by construction (start within
+        // the subject, a mapped subject valid UTF-8, options JIT supports).
+        const auto* text = reinterpret_cast<PCRE2_SPTR>(subj);
+        const int rc = p.jit ? pcre2_jit_match(p.code, text, subjLen, start, options, p.md, mctx)
+                             : pcre2_match(p.code, text, subjLen, start, options | (p.sjis ? PCRE2_NO_UTF_CHECK : 0),
+                                           p.md, mctx);
         if (rc >= 0) return 1;
         if (rc == PCRE2_ERROR_NOMATCH) return 0;
+        Fail(p, rc);
+        return -1;
+    }
+
+    [[gnu::noinline, gnu::cold]] void Fail(const Pattern& p, int rc) {
         message = PcreMessage(rc);
         if (IsLimitError(rc)) {
             std::string line(kLimitMessage);
             line += p.key;
             ReportError(line);
         }
-        return -1;
     }
 
     // Group g of the last match as offsets in the caller's subject.
     std::pair<size_t, size_t> GroupSpan(const Pattern& p, uint32_t g) const {
-        const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(p.md);
+        const PCRE2_SIZE* ov = p.ovector;
         if (g > p.groups || ov[2 * g] == PCRE2_UNSET) return {kUnset, kUnset};
         const size_t s = Orig(ov[2 * g]), e = Orig(ov[2 * g + 1]);
         return {std::min(s, e), e};
@@ -443,96 +546,149 @@ struct TBRegExp::Impl {
         mode = newMode;
         lastSubject.assign(subject);
     }
+
+    bool MatchCore(const std::string& pattern, const std::string& subject);
+    bool SplitCore(const std::string& pattern, const std::string& subject, int limit);
+    // Writes the substituted subject into out (a different string); false
+    // when nothing was substituted or the call failed.
+    // keepSubject false: the caller moves the subject into lastSubject itself.
+    bool SubstituteCore(const std::string& pattern, const std::string& subject, std::string& out,
+                        bool keepSubject = true);
 };
 
 TBRegExp::TBRegExp(size_t cachedPatterns) : impl_(std::make_unique<Impl>(cachedPatterns)) {}
 TBRegExp::~TBRegExp() = default;
 
-std::vector<std::string> TBRegExp::Match(const std::string& pattern, const std::string& subject) {
-    Impl& m = *impl_;
-    Pattern& p = m.Get(pattern);
-    if (!m.Begin(p, false) || subject.empty()) return {};
-    m.Prepare(p, subject);
-    if (m.Exec(p, 0, 0) <= 0) return {};
-    m.KeepGroups(p);
-    m.Succeed(kMatchResults, subject);
-    return m.Texts();
+bool TBRegExp::Impl::MatchCore(const std::string& pattern, const std::string& subject) {
+    Pattern& p = Get(pattern);
+    if (!Begin(p, false) || subject.empty()) return false;
+    Prepare(p, subject);
+    if (Exec(p, 0, 0) <= 0) return false;
+    KeepGroups(p);
+    Succeed(kMatchResults, subject);
+    return true;
 }
 
-std::vector<std::string> TBRegExp::Split(const std::string& pattern, const std::string& subject, int limit) {
-    Impl& m = *impl_;
-    Pattern& p = m.Get(pattern);
-    if (!m.Begin(p, false) || subject.empty()) return {};
-    m.Prepare(p, subject);
-    std::vector<std::pair<size_t, size_t>> pieces;
+bool TBRegExp::Impl::SplitCore(const std::string& pattern, const std::string& subject, int limit) {
+    Pattern& p = Get(pattern);
+    if (!Begin(p, false) || subject.empty()) return false;
+    Prepare(p, subject);
     size_t start = 0;  // start of the current piece, in the text PCRE2 sees
     int fields = 0;
     for (;;) {
         if (limit > 0 && fields + 1 >= limit) break;  // the last piece keeps the rest
         // A match may not be empty where the current piece begins: no empty
         // leading piece, and the search always moves on.
-        const int rc = m.Exec(p, start, PCRE2_NOTEMPTY_ATSTART);
-        if (rc < 0) return {};
+        const int rc = Exec(p, start, PCRE2_NOTEMPTY_ATSTART);
+        if (rc < 0) {
+            spans.clear();
+            return false;
+        }
         if (rc == 0) break;
-        const auto whole = m.GroupSpan(p, 0);
-        pieces.emplace_back(m.Orig(start), std::max(m.Orig(start), whole.first));
+        const auto whole = GroupSpan(p, 0);
+        spans.emplace_back(Orig(start), std::max(Orig(start), whole.first));
         ++fields;
-        for (uint32_t g = 1; g <= p.groups; ++g) pieces.push_back(m.GroupSpan(p, g));
-        start = pcre2_get_ovector_pointer(p.md)[1];
+        for (uint32_t g = 1; g <= p.groups; ++g) spans.push_back(GroupSpan(p, g));
+        start = p.ovector[1];
     }
-    pieces.emplace_back(m.Orig(start), subject.size());
+    spans.emplace_back(Orig(start), subject.size());
     if (limit == 0) {
-        while (!pieces.empty() && (pieces.back().first == kUnset || pieces.back().first == pieces.back().second)) {
-            pieces.pop_back();
+        while (!spans.empty() && (spans.back().first == kUnset || spans.back().first == spans.back().second)) {
+            spans.pop_back();
         }
     }
-    m.spans = std::move(pieces);
-    m.Succeed(kSplitResults, subject);
-    return m.Texts();
+    Succeed(kSplitResults, subject);
+    return true;
 }
 
-std::string TBRegExp::Substitute(const std::string& pattern, const std::string& subject) {
-    Impl& m = *impl_;
-    Pattern& p = m.Get(pattern);
-    if (!m.Begin(p, true) || subject.empty()) return subject;
-    m.Prepare(p, subject);
-    std::string out;
-    size_t copied = 0;  // caller's bytes up to here are in out
+bool TBRegExp::Impl::SubstituteCore(const std::string& pattern, const std::string& subject, std::string& out,
+                                     bool keepSubject) {
+    Pattern& p = Get(pattern);
+    if (!Begin(p, true) || subject.empty()) return false;
+    Prepare(p, subject);
+    out.clear();
+    size_t copied = 0;  // the subject's bytes up to here are in out
     size_t start = 0;
     uint32_t options = 0;
     bool any = false;
     for (;;) {
-        const int rc = m.Exec(p, start, options);
-        if (rc < 0) return subject;  // a failure part-way changes nothing
+        const int rc = Exec(p, start, options);
+        if (rc < 0) return false;  // a failure part-way changes nothing
         if (rc == 0) break;
-        const auto whole = m.GroupSpan(p, 0);
+        const auto whole = GroupSpan(p, 0);
         const size_t from = std::max(copied, whole.first);
+        if (!any) out.reserve(subject.size() + 32);
         out.append(subject, copied, from - copied);
         for (const ReplPiece& piece : p.repl) {
             if (piece.group < 0) {
                 out += piece.text;
             } else {
-                const auto g = m.GroupSpan(p, static_cast<uint32_t>(piece.group));
+                const auto g = GroupSpan(p, static_cast<uint32_t>(piece.group));
                 if (g.first != kUnset) out.append(subject, g.first, g.second - g.first);
             }
         }
         copied = std::max(from, whole.second);
         any = true;
-        m.KeepGroups(p);
+        KeepGroups(p);
         if (!p.global) break;
-        const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(p.md);
+        const PCRE2_SIZE* ov = p.ovector;
         start = ov[1];
         // After an empty match the next one may not be empty at the same place.
         options = ov[1] == ov[0] ? PCRE2_NOTEMPTY_ATSTART : 0;
     }
-    if (!any) return subject;
+    if (!any) return false;
     out.append(subject, copied, std::string::npos);
-    m.Succeed(kMatchResults, subject);
-    return out;
+    mode = kMatchResults;
+    if (keepSubject) lastSubject.assign(subject);
+    return true;
+}
+
+std::vector<std::string> TBRegExp::Match(const std::string& pattern, const std::string& subject) {
+    if (!impl_->MatchCore(pattern, subject)) return {};
+    return impl_->Texts();
+}
+
+std::vector<std::string> TBRegExp::Split(const std::string& pattern, const std::string& subject, int limit) {
+    if (!impl_->SplitCore(pattern, subject, limit)) return {};
+    return impl_->Texts();
+}
+
+std::string TBRegExp::Substitute(const std::string& pattern, const std::string& subject) {
+    std::string out;
+    return impl_->SubstituteCore(pattern, subject, out) ? out : subject;
 }
 
 std::string TBRegExp::Transliterate(const std::string& pattern, const std::string& subject) {
     return Substitute(pattern, subject);
+}
+
+bool TBRegExp::Matches(const std::string& pattern, const std::string& subject) {
+    return impl_->MatchCore(pattern, subject);
+}
+
+bool TBRegExp::SplitInto(const std::string& pattern, const std::string& subject, int limit,
+                         std::vector<std::string>& pieces) {
+    const bool ok = impl_->SplitCore(pattern, subject, limit);
+    const auto& spans = impl_->spans;
+    pieces.resize(ok ? spans.size() : 0);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (spans[i].first == kUnset) {
+            pieces[i].clear();
+        } else {
+            pieces[i].assign(subject, spans[i].first, spans[i].second - spans[i].first);
+        }
+    }
+    return ok;
+}
+
+bool TBRegExp::SubstituteInPlace(const std::string& pattern, std::string& text) {
+    Impl& m = *impl_;
+    if (!m.SubstituteCore(pattern, text, m.scratch, false)) return false;
+    // Old text to lastSubject, new text to the caller, and the buffer that
+    // held the previous subject serves the next call: nothing is copied.
+    m.lastSubject.swap(text);
+    text.swap(m.scratch);
+    return true;
 }
 
 int TBRegExp::ResultMode() const { return impl_->mode; }

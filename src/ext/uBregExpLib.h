@@ -25,9 +25,9 @@
 // empty pieces and a negative limit keeps them.
 //
 // An empty subject never matches. Compiled patterns are cached by their whole
-// pattern string, a few at a time, most recently used first. Every match runs
-// under step, depth and memory limits; a match that hits them fails like a
-// non-match and is reported through the error log.
+// pattern string, a few at a time; the least recently used one makes room.
+// Every match runs under step, depth and memory limits; a match that hits
+// them fails like a non-match and is reported through the error log.
 #pragma once
 
 #include <cstddef>
@@ -69,6 +69,17 @@ public:
     // Runs the pattern through Substitute, as the script commands always did:
     // a "tr/../../" pattern is not a substitution and leaves the text unchanged.
     std::string Transliterate(const std::string& pattern, const std::string& subject) override;
+
+    // The same operations for callers that run many rules over one working
+    // text (the script reader's replacement rules): they keep their buffers
+    // between calls instead of building new texts, and set the same results.
+    // Whether the pattern matches the subject.
+    bool Matches(const std::string& pattern, const std::string& subject);
+    // Split into pieces (its strings are reused); false and no pieces on failure.
+    bool SplitInto(const std::string& pattern, const std::string& subject, int limit,
+                   std::vector<std::string>& pieces);
+    // Substitutes in text itself; false (text untouched) when nothing was substituted.
+    bool SubstituteInPlace(const std::string& pattern, std::string& text);
 
     // The results of the last call: mode, number of texts (0 in mode 0), and
     // text i (the whole match and the groups, or the split pieces). ResultText

@@ -167,6 +167,52 @@ TEST(BRegExp, Split) {
     }
 }
 
+TEST(BRegExp, BufferKeepingCallsAgreeWithTheCopyingOnes) {
+    const char* patterns[] = {
+        "/a(x)?/", "/./k", "/,/", "//k", "/(,)|;/", "/\\\\/", "/\\\\/k",
+        "s/a/b/g", "s/./<$&>/gk", "s/(,)/[\\1]/", "s/x*/-/g", "s/\\\\/\\//gk", "tr/a/b/", "/(/",
+    };
+    const std::string subjects[] = {
+        "", "a", "banana", "a,b;;c,", HYO "a" SO ",", SO "b\\", HYO "b" SO ",",  // same length, other bytes
+        "x,y", ",,,", std::string("a\0,a", 4),
+    };
+    // The Shift-JIS mapping of a line is reused only for the very same bytes.
+    {
+        TBRegExp k;
+        EXPECT_EQ(k.Match("/^./k", HYO "a" SO), Texts{HYO});
+        EXPECT_EQ(k.Match("/^./k", SO "a" HYO), Texts{SO});
+        EXPECT_EQ(k.Match("/.$/k", SO "a" HYO), Texts{HYO});
+        EXPECT_EQ(k.Match("/.$/k", SO "b" SO), Texts{SO});
+        EXPECT_EQ(k.Match("/.$/k", SO "bc"), Texts{"c"});
+    }
+    TBRegExp re, copying;
+    std::string work;
+    std::vector<std::string> pieces{"stale", "pieces"};
+    for (const char* pattern : patterns) {
+        for (const std::string& subject : subjects) {
+            SCOPED_TRACE(std::string(pattern) + " on " + subject);
+            const auto match = copying.Match(pattern, subject);
+            EXPECT_EQ(re.Matches(pattern, subject), !match.empty());
+            EXPECT_EQ(re.ResultCount(), copying.ResultCount());
+
+            const auto split = copying.Split(pattern, subject, 0);
+            re.SplitInto(pattern, subject, 0, pieces);
+            EXPECT_EQ(pieces, split);
+            EXPECT_EQ(re.ResultMode(), copying.ResultMode());
+
+            const std::string substituted = copying.Substitute(pattern, subject);
+            work = subject;
+            EXPECT_EQ(re.SubstituteInPlace(pattern, work), copying.ResultMode() == TBRegExp::kMatchResults);
+            EXPECT_EQ(work, substituted);
+            EXPECT_EQ(re.ResultCount(), copying.ResultCount());
+            if (re.ResultMode() != TBRegExp::kNoResults) {
+                EXPECT_EQ(re.LastSubject(), subject);  // the text before the substitution
+                for (int i = 0; i < re.ResultCount(); ++i) EXPECT_EQ(re.ResultText(i), copying.ResultText(i));
+            }
+        }
+    }
+}
+
 TEST(BRegExp, ResultAccess) {
     TBRegExp re;
     EXPECT_EQ(re.ResultMode(), TBRegExp::kNoResults);

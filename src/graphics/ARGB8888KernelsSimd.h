@@ -12,12 +12,14 @@
 // fits in 16 bits, floor division by 128 is an arithmetic shift right by 7
 // of the signed product, and the final clamp to 0..255 is the unsigned
 // saturating pack. Both instruction sets unpack and pack within 128-bit
-// lanes, so a widen/narrow round trip keeps the pixel order.
+// lanes, so a widen/narrow round trip keeps the pixel order. A register type
+// may offer its own V::AlphaBlend(S, D) for the hottest case, alpha blending
+// with no colour stage; it must give the same bytes.
 #pragma once
 
 namespace zel::simd {
 
-// out = (in + 4 zero bytes ...), the lanes of one colour widened to 16 bits.
+// The four channels of one colour widened to 16-bit lanes, once per pixel slot.
 template <class V>
 inline typename V::R ColourLanes(uint32_t colour) {
     return V::UnpackLo8(V::Set32(colour), V::Zero());

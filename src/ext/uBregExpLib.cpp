@@ -29,6 +29,10 @@ constexpr std::string_view kLimitMessage =
 
 constexpr size_t kUnset = static_cast<size_t>(-1);
 
+// Longest subject that option k maps: four bytes per character must keep the
+// mapped offsets within 32 bits.
+constexpr size_t kMaxMappedSubject = 256u << 20;
+
 void AppendPlane15(std::string& out, uint32_t cp) {
     out += static_cast<char>(0xF0 | (cp >> 18));
     out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
@@ -285,6 +289,16 @@ bool SameBytes(const std::string& a, const std::string& b) {
     return i == n || Load64(x + n - 8) == Load64(y + n - 8);
 }
 
+bool IsAscii(const std::string& s) {
+    const char* p = s.data();
+    const size_t n = s.size();
+    size_t i = 0;
+    uint64_t bits = 0;
+    for (; i + 8 <= n; i += 8) bits |= Load64(p + i);
+    for (; i < n; ++i) bits |= static_cast<uint8_t>(p[i]);
+    return (bits & 0x8080808080808080ull) == 0;
+}
+
 bool IsLimitError(int rc) {
     return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
            rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
@@ -316,15 +330,17 @@ struct TBRegExp::Impl {
     pcre2_match_context* mctx = nullptr;
     pcre2_jit_stack* jitStack = nullptr;
 
-    // The subject as PCRE2 sees it, and the way back to the caller's bytes:
-    // back[j] is the byte offset in the subject of the character that holds
-    // byte j of the mapped text (only used when the text had to be mapped).
+    // The subject as PCRE2 sees it, and the way back to the caller's bytes
+    // when it had to be mapped: for every non-ASCII character, in order, its
+    // offset in the mapped text and the offset just after it in the subject.
+    // Between them ASCII runs map one to one.
     const char* subj = nullptr;
     size_t subjLen = 0;
     bool mapped = false;
     std::string mappedText;  // only the first mappedLen bytes are in use
     size_t mappedLen = 0;
-    std::vector<uint32_t> back;
+    std::vector<uint32_t> wideAt, wideEnd;  // only the first wideCount entries are in use
+    size_t wideCount = 0;
     std::string mappedSource;  // the subject that mappedText was made from
     bool mappingValid = false;
 
@@ -444,55 +460,86 @@ struct TBRegExp::Impl {
         return true;
     }
 
-    void Prepare(const Pattern& p, const std::string& subject) {
+    // Makes subject the text PCRE2 runs on; false when it is too long to map.
+    bool Prepare(const Pattern& p, const std::string& subject) {
         mapped = false;
         subj = subject.data();
         subjLen = subject.size();
-        if (!p.sjis) return;
+        if (!p.sjis) return true;
+        if (subject.size() > kMaxMappedSubject) {
+            message = "subject too long for option k";
+            return false;
+        }
         if (!(mappingValid && SameBytes(mappedSource, subject))) {
-            const bool ascii = std::all_of(subject.begin(), subject.end(),
-                                           [](char c) { return static_cast<uint8_t>(c) < 0x80; });
-            if (ascii) return;  // ASCII is its own mapping
+            if (IsAscii(subject)) return true;  // ASCII is its own mapping
             MapSubject(subject);
         }
         mapped = true;
         subj = mappedText.data();
         subjLen = mappedLen;
+        return true;
     }
 
-    // Builds the k-mode form of subject. Every character takes at most four
-    // bytes; back[] is written at character starts, the only offsets PCRE2
-    // reports in UTF mode. Rules that run one after another over the same
-    // line reuse the mapping.
+    // Builds the k-mode form of subject (at most four bytes per character).
+    // Rules that run one after another over the same line reuse it.
     void MapSubject(const std::string& subject) {
-        const size_t need = subject.size() * 4 + 1;
-        if (mappedText.size() < need) mappedText.resize(need);
-        if (back.size() < need) back.resize(need);
-        char* out = mappedText.data();
-        size_t j = 0;
-        for (size_t i = 0; i < subject.size();) {
-            const size_t n = CharLen(subject, i);
-            back[j] = static_cast<uint32_t>(i);
-            const uint8_t b = static_cast<uint8_t>(subject[i]);
-            if (n == 1 && b < 0x80) {
-                out[j++] = static_cast<char>(b);
-            } else {
-                const uint32_t cp = kSjisBase + (n == 1 ? b : (static_cast<uint32_t>(b) << 8) +
-                                                                  static_cast<uint8_t>(subject[i + 1]));
-                out[j++] = static_cast<char>(0xF0 | (cp >> 18));
-                out[j++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                out[j++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out[j++] = static_cast<char>(0x80 | (cp & 0x3F));
-            }
-            i += n;
+        const char* in = subject.data();
+        const size_t len = subject.size();
+        if (mappedText.size() < len * 4) mappedText.resize(len * 4);
+        if (wideAt.size() < len) {
+            wideAt.resize(len);
+            wideEnd.resize(len);
         }
-        back[j] = static_cast<uint32_t>(subject.size());
+        char* out = mappedText.data();
+        uint32_t* at = wideAt.data();
+        uint32_t* end = wideEnd.data();
+        size_t i = 0, j = 0, w = 0;
+        while (i < len) {
+            // Runs of ASCII, eight bytes at a time, map to themselves.
+            while (i + 8 <= len && (Load64(in + i) & 0x8080808080808080ull) == 0) {
+                std::memcpy(out + j, in + i, 8);
+                i += 8;
+                j += 8;
+            }
+            if (i >= len) break;
+            const uint8_t b = static_cast<uint8_t>(in[i]);
+            if (b < 0x80) {
+                out[j++] = static_cast<char>(b);
+                ++i;
+                continue;
+            }
+            uint32_t cp = kSjisBase + b;
+            if (IsLeadByte(b) && i + 1 < len) {
+                cp = kSjisBase + (static_cast<uint32_t>(b) << 8) + static_cast<uint8_t>(in[i + 1]);
+                i += 2;
+            } else {
+                i += 1;
+            }
+            at[w] = static_cast<uint32_t>(j);
+            end[w] = static_cast<uint32_t>(i);
+            ++w;
+            out[j++] = static_cast<char>(0xF0 | (cp >> 18));
+            out[j++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out[j++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out[j++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
         mappedLen = j;
+        wideCount = w;
         mappedSource.assign(subject);
         mappingValid = true;
     }
 
-    size_t Orig(size_t off) const { return mapped ? back[off] : off; }
+    // Subject offset of a character boundary of the text PCRE2 saw (the only
+    // offsets PCRE2 reports in UTF mode).
+    size_t Orig(size_t off) const {
+        if (!mapped) return off;
+        // The last non-ASCII character that starts before off.
+        const auto first = wideAt.begin();
+        const auto it = std::lower_bound(first, first + static_cast<ptrdiff_t>(wideCount), off);
+        if (it == first) return off;
+        const size_t k = static_cast<size_t>(it - first) - 1;
+        return wideEnd[k] + (off - wideAt[k] - 4);
+    }
 
     // 1 on a match, 0 on none, -1 on a failure (reported when a limit was hit).
     int Exec(Pattern& p, size_t start, uint32_t options) {
@@ -562,7 +609,7 @@ TBRegExp::~TBRegExp() = default;
 bool TBRegExp::Impl::MatchCore(const std::string& pattern, const std::string& subject) {
     Pattern& p = Get(pattern);
     if (!Begin(p, false) || subject.empty()) return false;
-    Prepare(p, subject);
+    if (!Prepare(p, subject)) return false;
     if (Exec(p, 0, 0) <= 0) return false;
     KeepGroups(p);
     Succeed(kMatchResults, subject);
@@ -572,7 +619,7 @@ bool TBRegExp::Impl::MatchCore(const std::string& pattern, const std::string& su
 bool TBRegExp::Impl::SplitCore(const std::string& pattern, const std::string& subject, int limit) {
     Pattern& p = Get(pattern);
     if (!Begin(p, false) || subject.empty()) return false;
-    Prepare(p, subject);
+    if (!Prepare(p, subject)) return false;
     size_t start = 0;  // start of the current piece, in the text PCRE2 sees
     int fields = 0;
     for (;;) {
@@ -605,7 +652,7 @@ bool TBRegExp::Impl::SubstituteCore(const std::string& pattern, const std::strin
                                      bool keepSubject) {
     Pattern& p = Get(pattern);
     if (!Begin(p, true) || subject.empty()) return false;
-    Prepare(p, subject);
+    if (!Prepare(p, subject)) return false;
     out.clear();
     size_t copied = 0;  // the subject's bytes up to here are in out
     size_t start = 0;
@@ -669,13 +716,16 @@ bool TBRegExp::Matches(const std::string& pattern, const std::string& subject) {
 bool TBRegExp::SplitInto(const std::string& pattern, const std::string& subject, int limit,
                          std::vector<std::string>& pieces) {
     const bool ok = impl_->SplitCore(pattern, subject, limit);
+    // The pieces come from the kept copy of the subject, so that subject may
+    // itself be one of the pieces.
     const auto& spans = impl_->spans;
+    const std::string& source = impl_->lastSubject;
     pieces.resize(ok ? spans.size() : 0);
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (spans[i].first == kUnset) {
             pieces[i].clear();
         } else {
-            pieces[i].assign(subject, spans[i].first, spans[i].second - spans[i].first);
+            pieces[i].assign(source, spans[i].first, spans[i].second - spans[i].first);
         }
     }
     return ok;

@@ -185,6 +185,13 @@ TEST(BRegExp, BufferKeepingCallsAgreeWithTheCopyingOnes) {
         EXPECT_EQ(k.Match("/.$/k", SO "b" SO), Texts{SO});
         EXPECT_EQ(k.Match("/.$/k", SO "bc"), Texts{"c"});
     }
+    {
+        // The subject may be one of the pieces it is split into.
+        TBRegExp r;
+        std::vector<std::string> parts{"a,b,c"};
+        EXPECT_TRUE(r.SplitInto("/,/", parts[0], 0, parts));
+        EXPECT_EQ(parts, (Texts{"a", "b", "c"}));
+    }
     TBRegExp re, copying;
     std::string work;
     std::vector<std::string> pieces{"stale", "pieces"};

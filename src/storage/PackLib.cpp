@@ -26,12 +26,6 @@ inline void Store32(uint8_t* p, uint32_t v) {
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    uint8_t b[4];
-    Store32(b, v);
-    out.insert(out.end(), b, b + 4);
-}
-
 // ---------------------------------------------------------------------------
 // Byte-pair compressor. One block at a time: count every adjacent pair in an
 // open-addressed hash, then repeatedly give the most frequent pair one of the
@@ -49,6 +43,10 @@ public:
     // Reads the next block from in and returns how many bytes it took.
     size_t Fill(const uint8_t* in, size_t n) {
         std::memset(count_.data(), 0, kHashSize);
+        slotsWithCount_.fill(0);
+        slotsWithCount_[0] = kHashSize;
+        maxCount_ = 0;
+        used_ = 0;
         for (int c = 0; c < 256; ++c) {
             leftcode_[c] = static_cast<uint8_t>(c);
             rightcode_[c] = 0;
@@ -78,7 +76,8 @@ public:
             if (code < 0) break;
 
             // The first slot holding the highest count wins, and only a count of 3 or more.
-            const uint8_t best = *std::max_element(count_.begin(), count_.end());
+            while (maxCount_ > 0 && slotsWithCount_[maxCount_] == 0) --maxCount_;
+            const uint8_t best = static_cast<uint8_t>(maxCount_);
             if (best < kMinPairCount) break;
             const size_t slot = static_cast<size_t>(
                 static_cast<const uint8_t*>(std::memchr(count_.data(), best, kHashSize)) - count_.data());
@@ -88,8 +87,9 @@ public:
             Replace(left, right, static_cast<uint8_t>(code));
             leftcode_[code] = left;
             rightcode_[code] = right;
+            // The pair is held by a counted slot (its count was at least 3).
             const int s = Lookup(left, right);
-            if (s >= 0) count_[s] = 1;
+            if (s >= 0) SetCount(s, 1);
             // A full pair hash cannot take the pairs the next round would
             // create; the block keeps the codes made so far.
             if (full_) break;
@@ -133,88 +133,157 @@ public:
     bool HashFilled() const { return full_; }
 
 private:
-    // Slot of the pair (a, b), claiming the first free slot of its probe
-    // sequence for it. -1 when every slot holds another pair: probing further
-    // would never end.
+    // Slot of the pair (a, b) in the open-addressed pair hash: the first slot
+    // of its linear probe sequence (from (a ^ b * 32) mod 8192) that holds the
+    // pair or has count 0; the slot then records the pair. -1 when every slot
+    // holds another pair: probing further would never end.
+    //
+    // Counted slots never change hands within a block and counts never drop
+    // back to 0, so a pair held by a counted slot is found there directly,
+    // and any other pair gets the first uncounted slot from its home, found
+    // through forward links over runs of counted slots.
     int Lookup(uint8_t a, uint8_t b) {
         const uint16_t key = static_cast<uint16_t>(a | (b << 8));
-        size_t idx = (a ^ (static_cast<size_t>(b) << 5)) & (kHashSize - 1);
-        for (size_t probe = 0; probe < kHashSize; ++probe) {
-            if (count_[idx] == 0 || pair_[idx] == key) {
-                pair_[idx] = key;
-                return static_cast<int>(idx);
-            }
-            idx = (idx + 1) & (kHashSize - 1);
+        const uint16_t held = slotOf_[key];
+        if (count_[held] != 0 && pair_[held] == key) return held;
+        if (used_ == kHashSize) {
+            full_ = true;
+            return -1;
         }
-        full_ = true;
-        return -1;
+        const uint16_t idx = FirstUncounted(static_cast<uint16_t>((a ^ (b << 5)) & (kHashSize - 1)));
+        pair_[idx] = key;
+        slotOf_[key] = idx;
+        return idx;
+    }
+
+    uint16_t FirstUncounted(uint16_t i) {
+        uint16_t root = i;
+        while (count_[root] != 0) root = next_[root];
+        while (count_[i] != 0) {
+            const uint16_t n = next_[i];
+            next_[i] = root;
+            i = n;
+        }
+        return root;
     }
 
     void Bump(uint8_t a, uint8_t b) {
         const int s = Lookup(a, b);
-        if (s >= 0 && count_[s] < 255) ++count_[s];
+        if (s < 0) return;
+        if (count_[s] == 0) {
+            ++used_;
+            next_[s] = static_cast<uint16_t>((s + 1) & (kHashSize - 1));
+        }
+        if (count_[s] < 255) SetCount(s, count_[s] + 1);
     }
     void Drop(uint8_t a, uint8_t b) {
         const int s = Lookup(a, b);
-        if (s >= 0 && count_[s] > 1) --count_[s];
+        if (s >= 0 && count_[s] > 1) SetCount(s, count_[s] - 1);
+    }
+    // Every count change goes through here, keeping the count histogram that
+    // gives the highest count without scanning the hash.
+    void SetCount(int s, int v) {
+        --slotsWithCount_[count_[s]];
+        ++slotsWithCount_[v];
+        count_[s] = static_cast<uint8_t>(v);
+        if (v > maxCount_) maxCount_ = v;
     }
 
     // Replaces every non-overlapping (left, right), scanning left to right,
     // by code, keeping the neighbouring pair counts up to date. Once the hash
     // is full the counts are no longer kept (no further round will read them).
+    // The block is copied into the spare buffer as it goes, 16 bytes a step,
+    // so that nothing still to be read is overwritten.
     void Replace(uint8_t left, uint8_t right, uint8_t code) {
-        uint8_t* b = buf_.data();
+        const uint8_t* s = buf_.data();
+        uint8_t* d = spare_.data();
         const size_t n = size_;
         size_t r = 0, w = 0;
-        while (r < n) {
-            // Next occurrence of the pair at or after r.
-            size_t p = r;
-            bool found = false;
-            while (p + 1 < n) {
-                const void* hit = std::memchr(b + p, left, n - 1 - p);
-                if (!hit) break;
-                p = static_cast<size_t>(static_cast<const uint8_t*>(hit) - b);
-                if (b[p + 1] == right) {
-                    found = true;
-                    break;
-                }
-                ++p;
+        while (r + 1 < n) {
+            // Starts of the pair among the next 16 positions (only those before n - 1 count).
+            const size_t starts = n - 1 - r;
+#if defined(__SSE2__)
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + r));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + r + 1));
+            unsigned m = static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(left))),
+                              _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(right))))));
+            if (starts < 16) m &= (1u << starts) - 1;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w), a);
+#else
+            unsigned m = 0;
+            for (size_t i = 0; i < 16 && i < starts; ++i)
+                if (s[r + i] == left && s[r + i + 1] == right) m |= 1u << i;
+            std::memcpy(d + w, s + r, 16);
+#endif
+            if (m == 0) {
+                const size_t k = std::min<size_t>(16, n - r);
+                r += k;
+                w += k;
+                continue;
             }
-            if (!found) {
-                if (w != r) std::memmove(b + w, b + r, n - r);
-                w += n - r;
-                break;
-            }
-            if (p > r) {
-                if (w != r) std::memmove(b + w, b + r, p - r);
-                w += p - r;
-                r = p;
-            }
+            const size_t k = static_cast<size_t>(__builtin_ctz(m));
+            r += k;
+            w += k;
             if (!full_ && r > 0) {
-                const uint8_t before = b[w - 1];
+                const uint8_t before = d[w - 1];
                 Drop(before, left);
                 if (!full_) Bump(before, code);
             }
             if (!full_ && r + 2 < n) {
-                const uint8_t follow = b[r + 2];
+                const uint8_t follow = s[r + 2];
                 Drop(right, follow);
                 if (!full_) Bump(code, follow);
             }
-            b[w++] = code;
+            d[w++] = code;
             r += 2;
         }
+        if (r < n) d[w++] = s[r];
+        std::swap(buf_, spare_);
         size_ = w;
     }
 
-    std::array<uint8_t, kBlockSize> buf_{};
+    // Both buffers have room for a 16-byte step that starts at the last byte.
+    std::vector<uint8_t> buf_ = std::vector<uint8_t>(kBlockSize + 32);
+    std::vector<uint8_t> spare_ = std::vector<uint8_t>(kBlockSize + 32);
     std::array<uint8_t, kHashSize> count_{};
     std::array<uint16_t, kHashSize> pair_{};  // left | right << 8
+    // Lookup aids; they never change which slot a pair gets.
+    std::array<uint16_t, kHashSize> next_{};  // of a counted slot: a later slot, all counted in between
+    std::vector<uint16_t> slotOf_ = std::vector<uint16_t>(65536);  // last slot given to each pair
+    size_t used_ = 0;                                               // counted slots
+    std::array<uint16_t, 256> slotsWithCount_{};                    // slots per count value
+    int maxCount_ = 0;                                              // no slot has a higher count
     std::array<uint8_t, 256> leftcode_{};
     std::array<uint8_t, 256> rightcode_{};
     std::array<bool, 256> seen_{};
     size_t size_ = 0;
     bool full_ = false;
 };
+
+enum class TExpand { Ok, Full, Cycle };
+
+// Expands one packed byte through the pair table into dst[0, cap): left
+// halves first, with the 512-entry stack that every valid table fits in.
+TExpand ExpandCode(uint8_t ch, const std::array<uint8_t, 256>& left, const std::array<uint8_t, 256>& right,
+                   uint8_t* dst, size_t cap, size_t& written) {
+    uint8_t stack[512];
+    size_t sp = 0, w = 0;
+    for (;;) {
+        if (left[ch] == ch) {
+            if (w >= cap) return TExpand::Full;
+            dst[w++] = ch;
+            if (sp == 0) break;
+        } else {
+            if (sp + 2 > sizeof stack) return TExpand::Cycle;
+            stack[sp++] = right[ch];
+            stack[sp++] = left[ch];
+        }
+        ch = stack[--sp];
+    }
+    written = w;
+    return TExpand::Ok;
+}
 
 bool Fail(std::string* err, const char* why) {
     if (err) *err = why;
@@ -226,9 +295,10 @@ bool Fail(std::string* err, const char* why) {
 std::vector<uint8_t> PackBytes(std::span<const uint8_t> in, TPackStats* stats) {
     std::vector<uint8_t> out;
     out.reserve(12 + in.size() + (in.size() / kBlockSize + 1) * 520);
-    Put32(out, kPackMagic);
-    Put32(out, 1);
-    Put32(out, static_cast<uint32_t>(in.size()));
+    out.resize(12);
+    Store32(out.data(), kPackMagic);
+    Store32(out.data() + 4, 1);
+    Store32(out.data() + 8, static_cast<uint32_t>(in.size()));
 
     auto pc = std::make_unique<TPairCompressor>();
     size_t pos = 0;
@@ -262,10 +332,17 @@ bool UnpackBytes(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::st
     }
     if (size > kMaxUnpackedSize) return Fail(err, "packed data declares more than 64 MiB");
 
-    std::vector<uint8_t> result(size);
+    std::vector<uint8_t> result(size + 16);
     size_t o = 0;
     std::array<uint8_t, 256> left{}, right{};
-    std::array<uint8_t, 512> stack{};
+    // The expansion of every code: literals point at the identity bytes at
+    // the front of memo, pair codes at their expansion made on first use in
+    // the block (length 0 = not made yet, or too long to keep).
+    std::array<uint32_t, 256> memoOff{}, memoLen{};
+    std::array<bool, 256> direct{};
+    const size_t memoCap = std::min<size_t>(size, 65536);
+    std::vector<uint8_t> memo(256 + memoCap + 16);
+    for (int c = 0; c < 256; ++c) memo[c] = static_cast<uint8_t>(c);
     while (pos < n) {
         for (int c = 0; c < 256; ++c) {
             left[c] = static_cast<uint8_t>(c);
@@ -308,26 +385,62 @@ bool UnpackBytes(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::st
         const uint8_t* p = src + pos;
         const uint8_t* const end = p + packed;
         pos += packed;
-        size_t sp = 0;
-        for (;;) {
-            uint8_t ch;
-            if (sp) {
-                ch = stack[--sp];
-            } else {
-                if (p == end) break;
-                ch = *p++;
+
+        bool anyPair = false;
+        for (int c = 0; c < 256; ++c) {
+            const bool literal = left[c] == c;
+            memoOff[c] = static_cast<uint32_t>(c);
+            memoLen[c] = literal ? 1 : 0;
+            direct[c] = false;
+            anyPair |= !literal;
+        }
+        if (!anyPair) {
+            // Data that did not compress: the block is its own expansion.
+            if (packed > size - o) return Fail(err, "packed data holds more bytes than it declares");
+            std::memcpy(result.data() + o, p, packed);
+            o += packed;
+            continue;
+        }
+        size_t memoUsed = 256;
+        while (p != end) {
+            const uint8_t ch = *p++;
+            size_t len = memoLen[ch];
+            if (len == 0) {
+                size_t w = 0;
+                if (!direct[ch]) {
+                    const TExpand r =
+                        ExpandCode(ch, left, right, memo.data() + memoUsed, memo.size() - 16 - memoUsed, w);
+                    if (r == TExpand::Cycle) return Fail(err, "pair table nests too deep (a cycle)");
+                    if (r == TExpand::Ok) {
+                        memoOff[ch] = static_cast<uint32_t>(memoUsed);
+                        memoLen[ch] = static_cast<uint32_t>(w);
+                        memoUsed += w;
+                        len = w;
+                    } else {
+                        direct[ch] = true;
+                    }
+                }
+                if (direct[ch]) {
+                    // Too long to remember: expand straight into the output.
+                    const TExpand r = ExpandCode(ch, left, right, result.data() + o, size - o, w);
+                    if (r == TExpand::Cycle) return Fail(err, "pair table nests too deep (a cycle)");
+                    if (r == TExpand::Full) return Fail(err, "packed data holds more bytes than it declares");
+                    o += w;
+                    continue;
+                }
             }
-            if (left[ch] == ch) {
-                if (o >= size) return Fail(err, "packed data holds more bytes than it declares");
-                result[o++] = ch;
+            if (len > size - o) return Fail(err, "packed data holds more bytes than it declares");
+            // Both buffers have 16 bytes to spare, so short copies can be fixed-size.
+            if (len <= 16) {
+                std::memcpy(result.data() + o, memo.data() + memoOff[ch], 16);
             } else {
-                if (sp + 2 > stack.size()) return Fail(err, "pair table nests too deep (a cycle)");
-                stack[sp++] = right[ch];
-                stack[sp++] = left[ch];
+                std::memcpy(result.data() + o, memo.data() + memoOff[ch], len);
             }
+            o += len;
         }
     }
     if (o != size) return Fail(err, "packed data holds fewer bytes than it declares");
+    result.resize(size);
     out = std::move(result);
     return true;
 }

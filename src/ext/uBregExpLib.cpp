@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -299,6 +300,29 @@ bool IsAscii(const std::string& s) {
     return (bits & 0x8080808080808080ull) == 0;
 }
 
+// Time budget of one operation whose loop calls PCRE2 again and again (every
+// occurrence of a substitution, every piece of a split): each call is held to
+// the match limit, and the loop as a whole to kLoopBudget. The clock is read
+// only every 32 calls, so short operations never read it.
+constexpr auto kLoopBudget = std::chrono::milliseconds(200);
+
+class LoopBudget {
+public:
+    bool Spent() {
+        if ((++calls_ & 31) != 0) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (calls_ == 32) {
+            start_ = now;
+            return false;
+        }
+        return now - start_ > kLoopBudget;
+    }
+
+private:
+    uint64_t calls_ = 0;
+    std::chrono::steady_clock::time_point start_;
+};
+
 bool IsLimitError(int rc) {
     return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
            rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
@@ -558,11 +582,21 @@ struct TBRegExp::Impl {
 
     [[gnu::noinline, gnu::cold]] void Fail(const Pattern& p, int rc) {
         message = PcreMessage(rc);
-        if (IsLimitError(rc)) {
-            std::string line(kLimitMessage);
-            line += p.key;
-            ReportError(line);
-        }
+        if (IsLimitError(rc)) ReportLimit(p);
+    }
+
+    [[gnu::noinline, gnu::cold]] void ReportLimit(const Pattern& p) {
+        std::string line(kLimitMessage);
+        line += p.key;
+        ReportError(line);
+    }
+
+    // False, reported, when a loop of calls has run out of time.
+    bool WithinBudget(LoopBudget& budget, const Pattern& p) {
+        if (!budget.Spent()) return true;
+        message = "time limit exceeded";
+        ReportLimit(p);
+        return false;
     }
 
     // Group g of the last match as offsets in the caller's subject.
@@ -622,8 +656,13 @@ bool TBRegExp::Impl::SplitCore(const std::string& pattern, const std::string& su
     if (!Prepare(p, subject)) return false;
     size_t start = 0;  // start of the current piece, in the text PCRE2 sees
     int fields = 0;
+    LoopBudget budget;
     for (;;) {
         if (limit > 0 && fields + 1 >= limit) break;  // the last piece keeps the rest
+        if (!WithinBudget(budget, p)) {
+            spans.clear();
+            return false;
+        }
         // A match may not be empty where the current piece begins: no empty
         // leading piece, and the search always moves on.
         const int rc = Exec(p, start, PCRE2_NOTEMPTY_ATSTART);
@@ -658,7 +697,9 @@ bool TBRegExp::Impl::SubstituteCore(const std::string& pattern, const std::strin
     size_t start = 0;
     uint32_t options = 0;
     bool any = false;
+    LoopBudget budget;
     for (;;) {
+        if (!WithinBudget(budget, p)) return false;
         const int rc = Exec(p, start, options);
         if (rc < 0) return false;  // a failure part-way changes nothing
         if (rc == 0) break;

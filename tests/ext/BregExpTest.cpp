@@ -323,6 +323,24 @@ TEST(BRegExp, CatastrophicPatternStopsAtTheLimit) {
         ASSERT_EQ(ErrorLines().size(), 1u);
         EXPECT_NE(ErrorLines()[0].find(c.pattern), std::string::npos);
     }
+    // Every single call stays under the step limit here, but hundreds of
+    // costly occurrences in one line add up: the loop has a time budget too.
+    std::string costly;
+    for (int i = 0; i < 2000; ++i) costly += std::string(18, 'a') + "y";
+    for (const char* pattern : {"s/(a+)+x|y/z/g", "/(a+)+x|y/"}) {
+        ClearErrors();
+        SetErrorFlag(false);
+        const auto t0 = std::chrono::steady_clock::now();
+        if (pattern[0] == 's') {
+            EXPECT_EQ(re.Substitute(pattern, costly), costly);
+        } else {
+            EXPECT_TRUE(re.Split(pattern, costly, 0).empty());
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+        EXPECT_LT(ms.count(), 1500) << pattern;
+        EXPECT_EQ(re.LastMessage(), "time limit exceeded") << pattern;
+        EXPECT_TRUE(ErrorFlag());
+    }
     ClearErrors();
     SetErrorFlag(false);
     // The matcher is still fine afterwards.

@@ -274,7 +274,7 @@ int ExtractPack(const std::string& pack, const std::string& folder, std::ostream
         fs::path target = folder;
         bool safe = true;
         for (const std::string& part : SplitGamePath(name)) {
-            if (part.empty() || part == "." || part == "..") safe = false;
+            if (part.empty() || part == "." || part == ".." || part.find('\0') != std::string::npos) safe = false;
             target /= SjisToUtf8(part);
         }
         if (!safe) {

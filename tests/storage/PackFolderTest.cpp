@@ -131,6 +131,7 @@ TEST(PackFolder, VerifyAndExtractReportDamage) {
         ASSERT_TRUE(w.Add("good.txt", Bytes("good bytes here")));
         ASSERT_TRUE(w.Add("..\\escape.txt", Bytes("outside")));
         ASSERT_TRUE(w.Add("damaged.txt", Bytes("0123456789abcdef")));
+        ASSERT_TRUE(w.Add(std::string("nul\0.txt", 8), Bytes("x")));
         ASSERT_TRUE(w.Finish());
     }
     auto file = ReadFile(pack);
@@ -148,6 +149,7 @@ TEST(PackFolder, VerifyAndExtractReportDamage) {
     EXPECT_EQ(ReadFile(d / "ex/good.txt"), Bytes("good bytes here"));
     EXPECT_FALSE(fs::exists(d / "escape.txt"));
     EXPECT_FALSE(fs::exists(d / "ex/damaged.txt"));
+    EXPECT_FALSE(fs::exists(d / "ex/nul"));
 
     r = Call([&](std::ostream& o, std::ostream& e) { return VerifyPack(d / "none.pack", o, e); });
     EXPECT_EQ(r.status, 1);

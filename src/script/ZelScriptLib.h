@@ -1,0 +1,225 @@
+// TZelScript: one script interpreter (the game thread or the system thread).
+//
+// It executes a script one segment at a time. A command segment begins with a
+// backslash or "@"; it is split into comma-separated fields (outside quotes,
+// braces and brackets) and its command word is packed into a 32-bit code (the
+// word in lower case without backslashes and blanks, first byte lowest; words
+// longer than 4 bytes match nothing). Handlers are tried in a fixed order:
+// control flow (which swallows everything inside a skipped region), jumps and
+// calls, label lines, the general commands, then the scoped objects.
+//
+// RunFrame runs one frame: requests cleared, input and events serviced,
+// timers and objects advanced, then up to the segments-per-frame limit (2048)
+// executed until a wait, a request, an error or a hold.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/ZelReaderLib.h"
+#include "script/ZelScriptModel.h"
+#include "script/ZelScriptServices.h"
+#include "scriptdata/ZelCalculationLib.h"
+
+namespace zel {
+
+class IGameFiles;
+class IRegExp;
+class ILineRewriter;
+
+// Requests a script leaves for the engine after its frame (the shell's codes).
+namespace ScriptRequest {
+enum : int32_t {
+    None = 0, Quit = 1, ExitConfirm = 2, Menu = 3, Log = 4, Screen = 5, ApplyConfig = 6, ResetConfirm = 7,
+    ResetTo = 8, Save = 9, Load = 10, Config = 11, View = 12, Auto = 13, Skip = 14, LogSkip = 15,
+    QuickSave = 16, QuickLoad = 17, SelectLoad = 18, ConfigVolume = 19, ConfigVoice = 20, SceneReturn = 21,
+    Custom = 22, SystemScriptEnd = 23, Minimize = 24,
+};
+}
+
+namespace ScriptPlayMode {
+enum : int32_t { Normal = 0, View = 1, Auto = 2, Skip = 3, LogSkip = 4 };
+}
+
+// Wait states of a routine.
+enum TWaitState : uint8_t {
+    wsRunning = 0,
+    wsStopEnding = 1,   // \play on a stop wait: ends at once
+    wsStop = 2,         // \stop with a label
+    wsWait = 3,         // \wait
+    wsClick = 4,        // \clk
+    wsTime = 5,         // \time
+    wsSoundTime = 6,    // \sndt
+    wsMessage = 7,      // \msg, text still appearing
+    wsMessagePage = 8,  // \msg, page finished
+    wsButton = 9,       // \btn
+    wsWave = 10,        // \wav
+};
+
+// Packs a command word as the dispatcher does: lower case, backslashes and
+// bytes below 33 dropped, at most 4 bytes (else -1), first byte lowest.
+int32_t CommandCode(std::string_view word);
+
+constexpr int32_t Cmd(std::string_view word) {
+    uint32_t code = 0;
+    for (size_t i = 0; i < word.size(); ++i) code |= static_cast<uint32_t>(static_cast<uint8_t>(word[i])) << (8 * i);
+    return static_cast<int32_t>(code);
+}
+
+// Splits a command segment into its fields: at "," outside double quotes,
+// braces and round or square brackets, Shift-JIS characters taken whole; every
+// field trimmed; a trailing "," adds no field; padded with empty fields to at
+// least minCount. The strings of out are reused.
+void SplitCommandFields(std::string_view segment, std::vector<std::string>& out, size_t minCount = 9);
+
+// The script's own state block (saved with the game state).
+struct TScriptState {
+    int32_t request = ScriptRequest::None;
+    std::string requestArgument;
+    int32_t playMode = ScriptPlayMode::Normal;
+    uint32_t lockWord = 0x0FFFFFFF;
+    uint32_t customKeyMask = 0x0FFFFFFF;
+    uint32_t customCheckedMask = 0;
+    int32_t segmentsPerFrame = 2048;
+    int32_t holdFrames = 0;
+    int32_t timeSkip = 0;
+    int32_t elapsedCredit = 0;
+    int32_t scriptClock = 0;
+    int32_t inputSettle = 0;
+    uint8_t cursorVisible = 1;
+    int32_t cursorHideDelay = 10000;
+    int32_t navigationAlong = 1;
+    int32_t navigationAcross = 10;
+    uint32_t layerMask[2] = {0x0FFFFFFF, 0x0FFFFFFF};
+    int32_t scriptTarget = 0;
+    std::string selection;
+    std::string afterLoadLabel;
+    std::string sceneLabel;
+    int32_t autoPlayDelay = 0;
+    bool noWait = false;
+};
+
+class TZelScript {
+public:
+    static constexpr int32_t kClockLimit = 0x0FFFFFFF;
+    static constexpr int32_t kLastStreamChannel = 15;
+
+    // parent: the game script, for the system script (which shares its
+    // system store). objects: the object host; null gives the bare stand-in.
+    TZelScript(IGameFiles* files, IRegExp* regexp = nullptr, ILineRewriter* rewriter = nullptr,
+               TZelScript* parent = nullptr, std::unique_ptr<IScriptObjects> objects = nullptr);
+    ~TZelScript();
+    TZelScript(const TZelScript&) = delete;
+    TZelScript& operator=(const TZelScript&) = delete;
+
+    void SetServices(const TScriptServices& services) { services_ = services; }
+    const TScriptServices& Services() const { return services_; }
+
+    // Executes one segment.
+    void Dispatch(std::string_view segment);
+    // Dispatches at once every backslash command of the text (blanks dropped,
+    // "//" ends it). True when at least one command was dispatched.
+    bool ExecuteLine(std::string_view text);
+    void RunFrame(int32_t elapsedMs, bool processInput);
+    void ResetScript();
+
+    // Argument helpers of the commands (evaluated at the current level).
+    TReturnValue Evaluate(std::string_view text);
+    // Literal "@@name", else the value of the expression; a text that is no
+    // expression is taken as written.
+    std::string LabelArgument(std::string_view text);
+    // "self" or empty: the current file; else the value of the expression (or
+    // the text as written) through the search paths.
+    std::string FileArgument(std::string_view text);
+
+    TZelReader& Reader() { return reader_; }
+    const TZelReader& Reader() const { return reader_; }
+    TScriptThread& Thread() { return thread_; }
+    const TScriptThread& Thread() const { return thread_; }
+    TZelCalculation& Calc() { return calc_; }
+    IScriptObjects& Objects() { return *objects_; }
+    IRegExp* RegExp() const { return regexp_; }
+    TZelScript* Parent() const { return parent_; }
+    // The script that object lookups and declarations act on: the parent
+    // while the script-target flag is set, this script otherwise (also when
+    // there is no parent).
+    TZelScript& TargetScript();
+    // Index of the current routine (the level of its local variables).
+    int32_t Level() const { return thread_.Count() - 1; }
+    TScriptRoutine& Routine() { return *thread_.Top(); }
+
+    TScriptState& State() { return state_; }
+    const TScriptState& State() const { return state_; }
+    void SetRequest(int32_t request, std::string_view argument = {});
+    void SetPlayMode(int32_t mode) { state_.playMode = mode; }
+    // The next two frames count as no elapsed time.
+    void SkipTimeOnce() { state_.timeSkip = 2; }
+
+    // Writes the built-in result variables of this script.
+    void ClearResults();
+    void SetResultInt(int32_t value, int32_t index = 0);
+    void SetResultStr(std::string_view text, int32_t index = 0);
+
+    // Called with the position and the segment before each dispatch.
+    using TraceFn = std::function<void(std::string_view position, std::string_view segment)>;
+    void SetTrace(TraceFn trace) { trace_ = std::move(trace); }
+    // Runs first in every ResetScript.
+    using ResetHook = std::function<void(TZelScript&)>;
+    void SetResetHook(ResetHook hook) { resetHook_ = std::move(hook); }
+
+private:
+    struct TFieldBuffer;
+
+    // Handlers of Dispatch, in the order tried.
+    bool ControlFlow(int32_t code, const std::vector<std::string>& f);
+    bool JumpCommand(int32_t code, const std::vector<std::string>& f);
+    bool LabelLine(const std::vector<std::string>& f);
+    bool GeneralCommand(int32_t code, const std::vector<std::string>& f);
+    void ScopedObjects(const TScriptCommand& command);
+
+    TScriptBlock& OpenBlock(TScriptRoutine& r);
+    void CloseBlock(TScriptRoutine& r, const std::vector<std::string>& f);
+    void Answer(TScriptBlock& b, const std::vector<std::string>& f);
+    void Go(const std::vector<std::string>& f, bool keepRoutine);
+    bool Call(std::string_view labelField, std::string_view fileField, const std::vector<std::string>& f,
+              size_t firstParam);
+    void Return(std::string_view labelField);
+    void DeclareParameters(int32_t level, const std::vector<std::string>& f, size_t firstParam);
+    void UpdateFileVariables();
+    void AfterRoutineChange(int32_t routinesBefore);
+
+    // ZelScriptWaits.cpp
+    void TestWait();
+
+    // ZelScriptCommands.cpp
+    void Declare(int scopeCode, const std::vector<std::string>& f);
+    void Scope(const std::vector<std::string>& f);
+    void Swap(const std::vector<std::string>& f);
+    void Format(const std::vector<std::string>& f);
+    void RegExpCommand(int32_t code, const std::vector<std::string>& f);
+    std::string PatternField(std::string_view field);
+    void ClickWait(const std::vector<std::string>& f);
+    void StopWait(const std::vector<std::string>& f);
+    TScriptRoutine* TopWaitingRoutine();
+    int32_t IntArg(std::string_view field);
+    std::string StrArg(std::string_view field);
+
+    TZelReader reader_;
+    TScriptThread thread_;
+    std::unique_ptr<IScriptObjects> objects_;
+    TZelCalculation calc_;
+    IRegExp* regexp_;
+    TZelScript* parent_;
+    TScriptServices services_;
+    TScriptState state_;
+    TraceFn trace_;
+    ResetHook resetHook_;
+    std::vector<std::unique_ptr<TFieldBuffer>> fieldBuffers_;
+    int dispatchDepth_ = 0;
+};
+
+}  // namespace zel

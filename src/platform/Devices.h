@@ -26,11 +26,25 @@ public:
     virtual void Unlock() = 0;
     // Marks rows [top, bottom) as changed since the last present.
     virtual void MarkRows(int top, int bottom) = 0;
+    // Marks only the rows of one parity (y & 1 == parity) in [top, bottom):
+    // what an interlaced frame draws.
+    virtual void MarkRowsOfParity(int top, int bottom, int parity) {
+        for (int y = top + ((top & 1) != (parity & 1)); y < bottom; y += 2) MarkRows(y, y + 1);
+    }
+    // The full-screen colour choice (the ColorMode setting): true asks for
+    // 32 or 24 bits, false for 16 or 15.
+    virtual void SetHighColour(bool) {}
     // Shows the back buffer (the changed rows, or everything when force).
     virtual void Present(bool force) = 0;
     virtual bool Restore() = 0;
     // Called around a change of display mode.
     std::function<void()> beforeReset, afterReset;
+    // Shows the player that full screen could not be set (the display then
+    // opens a window instead).
+    std::function<void()> fullScreenError;
+    // Told the full-screen state after every mode choice, so the settings
+    // keep what is really shown.
+    std::function<void(bool fullScreen)> fullScreenChanged;
 };
 
 class ISoundDevice {

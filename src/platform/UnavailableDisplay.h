@@ -20,6 +20,7 @@ public:
     uint32_t* Lock(int*) override { return nullptr; }
     void Unlock() override {}
     void MarkRows(int, int) override {}
+    void MarkRowsOfParity(int, int, int) override {}
     void Present(bool) override {}
     bool Restore() override { return false; }
 

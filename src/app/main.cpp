@@ -18,7 +18,7 @@
 #include "platform/Devices.h"
 #include "platform/Dialogs.h"
 #include "platform/HeadlessDisplay.h"
-#include "platform/UnavailableDisplay.h"
+#include "platform/SdlDisplay.h"
 #include "platform/Window.h"
 #include "shell/EngineFactory.h"
 #include "shell/MainWindow.h"
@@ -35,6 +35,7 @@ struct Options {
     int step = 0;
     std::string input;
     std::vector<std::string> screenshots;
+    std::vector<std::pair<int, std::string>> shots;  // frame, absolute path
     std::string dumpVars;
     bool trace = false;
     std::string root;
@@ -58,17 +59,41 @@ void PrintErrorList() {
     for (const auto& line : ErrorLines()) std::fprintf(stderr, "%s\n", SjisToUtf8(line).c_str());
 }
 
+// The display reports a failed switch to full screen through the message
+// table, and keeps the settings' full-screen flag at what is really shown.
+void WireDisplay(IDisplayDevice& display, IDialogHost& dialogs) {
+    display.fullScreenError = [&dialogs] { dialogs.Message(Messages().Text("FullScreenError"), Messages().Text("OK")); };
+    display.fullScreenChanged = [](bool full) { ActiveSettings().FullScreen = full ? 1 : 0; };
+}
+
+// Writes the screenshots asked for frame `frame`; false when one failed.
+bool TakeScreenshots(const Options& o, int frame, const THeadlessDisplay& display) {
+    bool ok = true;
+    for (const auto& [at, path] : o.shots) {
+        if (at != frame) continue;
+        std::string err;
+        if (!display.SaveScreenshot(path, &err)) {
+            std::fprintf(stderr, "zel: cannot write the screenshot %s: %s\n", path.c_str(), err.c_str());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 int RunHeadless(const Options& o) {
     TFixedStepClock clock;
     THeadlessWindow window;
     TScriptedDialogHost dialogs(/*echo=*/true);
     THeadlessDisplay display;
     TNullSoundDevice sound;
+    WireDisplay(display, dialogs);
     TPlatform platform{&window, &clock, &dialogs, &display, &sound};
     TMainWindow main(platform, MakeEngineFactory(), ".");
     int ran = 0;
+    bool shotsOk = true;
     try {
         main.Idle();  // start-up
+        shotsOk &= TakeScreenshots(o, 0, display);
         TZelSystem* sys = main.System();
         const int step = o.step > 0 ? o.step : 1000 / std::max(ActiveSettings().FPSLimit, 10);
         if (sys) sys->SetFixedFrameStep(step);
@@ -76,14 +101,19 @@ int RunHeadless(const Options& o) {
             clock.Advance(static_cast<uint64_t>(step));
             main.PumpEvents();
             if (!main.Idle()) break;
-            if (sys && sys->LastTickRanFrame()) ++ran;
+            if (sys && sys->LastTickRanFrame()) shotsOk &= TakeScreenshots(o, ++ran, display);
         }
         main.Shutdown();
     } catch (const EFatalStartup&) {
         return 2;
     }
+    for (const auto& [at, path] : o.shots)
+        if (at > ran) {
+            std::fprintf(stderr, "zel: the game ended after frame %d; no screenshot %s\n", ran, path.c_str());
+            shotsOk = false;
+        }
     PrintErrorList();
-    return ErrorLines().empty() ? 0 : 1;
+    return ErrorLines().empty() && shotsOk ? 0 : 1;
 }
 
 int RunWindowed() {
@@ -102,7 +132,8 @@ int RunWindowed() {
         return 2;
     }
     TSystemClock clock;
-    TUnavailableDisplay display;
+    TSdlDisplay display(window->Handle());  // destroyed before the window
+    WireDisplay(display, dialogs);
     TNullSoundDevice sound;
     TPlatform platform{window.get(), &clock, &dialogs, &display, &sound};
     int status = 0;
@@ -124,6 +155,34 @@ int RunWindowed() {
 }
 
 }  // namespace
+
+// "FRAME:FILE.png": the frame count after which the shot is taken (0 =
+// right after start-up) and the file, made absolute before the game root
+// becomes the working directory.
+bool ParseScreenshots(Options& o) {
+    for (const std::string& arg : o.screenshots) {
+        const size_t colon = arg.find(':');
+        const std::string frame = arg.substr(0, colon);
+        if (colon == std::string::npos || colon + 1 >= arg.size() || frame.empty() || frame.size() > 9 ||
+            frame.find_first_not_of("0123456789") != std::string::npos) {
+            std::fprintf(stderr, "zel: --screenshot wants FRAME:FILE.png, not \"%s\"\n", arg.c_str());
+            return false;
+        }
+        const int at = std::stoi(frame);
+        if (at > o.frames) {
+            std::fprintf(stderr, "zel: --screenshot frame %d is after the last frame (%d)\n", at, o.frames);
+            return false;
+        }
+        std::error_code ec;
+        const fs::path path = fs::absolute(arg.substr(colon + 1), ec);
+        if (ec) {
+            std::fprintf(stderr, "zel: bad screenshot path \"%s\"\n", arg.c_str() + colon + 1);
+            return false;
+        }
+        o.shots.emplace_back(at, path.string());
+    }
+    return true;
+}
 
 int main(int argc, char** argv) {
     Options o;
@@ -150,9 +209,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zel: --headless needs --frames N\n");
         return 2;
     }
-    for (const char* what : {"--input", "--screenshot", "--dump-vars", "--trace"}) {
+    if (!ParseScreenshots(o)) return 2;
+    for (const char* what : {"--input", "--dump-vars", "--trace"}) {
         const bool used = (std::string(what) == "--input" && !o.input.empty()) ||
-                          (std::string(what) == "--screenshot" && !o.screenshots.empty()) ||
                           (std::string(what) == "--dump-vars" && !o.dumpVars.empty()) ||
                           (std::string(what) == "--trace" && o.trace);
         if (used) {

@@ -2,7 +2,10 @@
 
 #include "base/MemStream.h"
 #include "base/MiscMath.h"
+#include "ext/uBregExpLib.h"
+#include "ext/uScriptReplaceDLL.h"
 #include "platform/SystemFonts.h"
+#include "shell/EngineScript.h"
 #include "shell/SystemConfigLib.h"
 #include "storage/ZelFileIO.h"
 
@@ -17,16 +20,28 @@ void LoadTables(IGameFiles& files) {
         LoadFontTable(ActiveSettings(), s->View(), JapaneseFontFamilies());
 }
 
+// The game script and the system script read their files through the game
+// storage and share one regular-expression matcher and the game's optional
+// line-rewriting plug-in (the working directory is the game root).
+std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage) {
+    auto regexp = std::make_shared<TBRegExp>();
+    auto rewriter = std::make_shared<TScriptReplaceDLL>();
+    rewriter->Load(".");  // absent or unusable: lines are read as written
+    return [&storage, regexp, rewriter](TZelSystem&, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+        return std::make_unique<TEngineScript>(storage, regexp.get(), rewriter->Loaded() ? rewriter.get() : nullptr,
+                                               dynamic_cast<TEngineScript*>(parent));
+    };
+}
+
 }  // namespace
 
 TEngineFactory MakeEngineFactory() {
     TEngineFactory f;
     f.makeStorage = []() -> std::unique_ptr<IGameStorage> { return std::make_unique<TGameStorage>("."); };
-    f.makeParts = [](IGameStorage&, const TPlatform&) {
+    f.makeParts = [](IGameStorage& storage, const TPlatform&) {
         TZelSystemParts p;
         p.loadTables = LoadTables;
-        // The script interpreter joins here; without it Setup fails and
-        // start-up ends with the engine-setup error.
+        p.makeScript = MakeScriptFactory(storage);
         return p;
     };
     return f;

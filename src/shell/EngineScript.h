@@ -1,0 +1,55 @@
+// The script interpreter as the engine shell drives it: IEngineScript over a
+// TZelScript. The parts of a frame that later subsystems provide (drawing,
+// presenting, save files) go through the script's services; where none is
+// present there is nothing to draw, and a save or load says it cannot be done.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "script/ZelScriptLib.h"
+#include "shell/ShellInterfaces.h"
+
+namespace zel {
+
+class TEngineScript final : public IEngineScript {
+public:
+    // parent: the game script, for the system script.
+    TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent);
+    ~TEngineScript() override;
+
+    TZelScript& Script() { return *script_; }
+
+    void ResetScript() override;
+    bool ExecuteLine(const std::string& text) override;
+    void RunFrame(int32_t elapsedMs, bool processInput) override;
+    void Draw(bool interlaced, bool overlays, int32_t zLimit) override;
+    void ShowFrame(bool force, bool interlaced) override;
+    void ShowCells(bool force, bool interlaced) override;
+    void InvalidateCells() override;
+    void RefreshCells() override;
+    void SetPlayMode(int32_t mode) override;
+    int32_t GetPlayMode() const override;
+    void SkipTimeOnce() override;
+    bool Save(const std::string& file, bool flag) override;
+    bool Load(const std::string& file) override;
+    int32_t Request() const override;
+    std::string RequestArgument() const override;
+    void SetAfterLoadLabel(const std::string& label) override;
+    bool NoWait() const override;
+    bool IsLocked(ScriptLock lock) const override;
+    bool InButtonWait() const override;
+    bool HasReadTextToSkip() const override;
+    bool CanSceneReturn() const override;
+    void SceneReturn() override;
+    std::optional<std::string> CaptureScreenBmp() override;
+
+private:
+    std::unique_ptr<TZelScript> script_;
+};
+
+// The interpreter behind an engine script made by TEngineScript; null for any other.
+TZelScript* ScriptOf(IEngineScript* script);
+
+}  // namespace zel

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AtomicFile.h"
 #include "base/ErrorLog.h"
 #include "base/Sjis.h"
 #include "platform/Clock.h"
@@ -20,7 +21,9 @@
 #include "platform/HeadlessDisplay.h"
 #include "platform/SdlDisplay.h"
 #include "platform/Window.h"
+#include "script/ZelVariableDump.h"
 #include "shell/EngineFactory.h"
+#include "shell/EngineScript.h"
 #include "shell/MainWindow.h"
 #include "shell/SystemConfigLib.h"
 
@@ -80,6 +83,41 @@ bool TakeScreenshots(const Options& o, int frame, const THeadlessDisplay& displa
     return ok;
 }
 
+// The engine's factory; with trace, every script prints each segment it
+// dispatches, with its position, on standard output.
+TEngineFactory Factory(bool trace) {
+    TEngineFactory f = MakeEngineFactory();
+    if (!trace) return f;
+    f.makeParts = [makeParts = f.makeParts](IGameStorage& storage, const TPlatform& platform) {
+        TZelSystemParts p = makeParts(storage, platform);
+        p.makeScript = [make = p.makeScript](TZelSystem& sys, IEngineScript* parent) {
+            std::unique_ptr<IEngineScript> s = make ? make(sys, parent) : nullptr;
+            if (TZelScript* z = ScriptOf(s.get())) {
+                const char* who = parent ? "system" : "game";
+                z->SetTrace([who](std::string_view position, std::string_view segment) {
+                    std::printf("%s\t%s\t%s\n", who, SjisToUtf8(position).c_str(), SjisToUtf8(segment).c_str());
+                });
+            }
+            return s;
+        };
+        return p;
+    };
+    return f;
+}
+
+// Every variable of the system and global stores of the game script.
+bool WriteVariableDump(TZelSystem* sys, const std::string& path) {
+    std::string out;
+    if (TZelScript* s = sys ? ScriptOf(sys->GameScript()) : nullptr) {
+        DumpVariables(s->Calc().SystemStore(), 1, out);
+        DumpVariables(s->Calc().GlobalStore(), 2, out);
+    }
+    std::string err;
+    if (AtomicWriteFile(path, out, &err)) return true;
+    std::fprintf(stderr, "zel: cannot write the variable dump %s: %s\n", path.c_str(), err.c_str());
+    return false;
+}
+
 int RunHeadless(const Options& o) {
     TFixedStepClock clock;
     THeadlessWindow window;
@@ -88,9 +126,10 @@ int RunHeadless(const Options& o) {
     TNullSoundDevice sound;
     WireDisplay(display, dialogs);
     TPlatform platform{&window, &clock, &dialogs, &display, &sound};
-    TMainWindow main(platform, MakeEngineFactory(), ".");
+    TMainWindow main(platform, Factory(o.trace), ".");
     int ran = 0;
     bool shotsOk = true;
+    bool dumpOk = true;
     try {
         main.Idle();  // start-up
         shotsOk &= TakeScreenshots(o, 0, display);
@@ -103,6 +142,7 @@ int RunHeadless(const Options& o) {
             if (!main.Idle()) break;
             if (sys && sys->LastTickRanFrame()) shotsOk &= TakeScreenshots(o, ++ran, display);
         }
+        if (!o.dumpVars.empty()) dumpOk = WriteVariableDump(sys, o.dumpVars);
         main.Shutdown();
     } catch (const EFatalStartup&) {
         return 2;
@@ -113,10 +153,10 @@ int RunHeadless(const Options& o) {
             shotsOk = false;
         }
     PrintErrorList();
-    return ErrorLines().empty() && shotsOk ? 0 : 1;
+    return ErrorLines().empty() && shotsOk && dumpOk ? 0 : 1;
 }
 
-int RunWindowed() {
+int RunWindowed(bool trace) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         TSdlDialogHost d;
         d.Message(Sj("ウィンドウを作成できません。"), Sj("ＯＫ"));
@@ -138,7 +178,7 @@ int RunWindowed() {
     TPlatform platform{window.get(), &clock, &dialogs, &display, &sound};
     int status = 0;
     {
-        TMainWindow main(platform, MakeEngineFactory(), ".");
+        TMainWindow main(platform, Factory(trace), ".");
         try {
             while (!main.Closed()) {
                 main.PumpEvents();
@@ -210,14 +250,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!ParseScreenshots(o)) return 2;
-    for (const char* what : {"--input", "--dump-vars", "--trace"}) {
-        const bool used = (std::string(what) == "--input" && !o.input.empty()) ||
-                          (std::string(what) == "--dump-vars" && !o.dumpVars.empty()) ||
-                          (std::string(what) == "--trace" && o.trace);
-        if (used) {
-            std::fprintf(stderr, "zel: %s is not supported yet by this build\n", what);
+    if (!o.input.empty()) {
+        std::fprintf(stderr, "zel: --input is not supported yet by this build\n");
+        return 2;
+    }
+    if (!o.dumpVars.empty()) {
+        // Relative to where zel was started, not to the game root.
+        std::error_code ec;
+        const fs::path path = fs::absolute(o.dumpVars, ec);
+        if (ec) {
+            std::fprintf(stderr, "zel: bad variable dump path \"%s\"\n", o.dumpVars.c_str());
             return 2;
         }
+        o.dumpVars = path.string();
     }
     const std::string root = ChooseRoot(o.root);
     if (::chdir(root.c_str()) != 0) {
@@ -229,5 +274,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetErrorLogFolder(".");
-    return o.headless ? RunHeadless(o) : RunWindowed();
+    return o.headless ? RunHeadless(o) : RunWindowed(o.trace);
 }

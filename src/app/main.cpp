@@ -232,7 +232,8 @@ int main(int argc, char** argv) {
     app.add_option("--step", o.step, "headless: milliseconds per frame (default 1000 / FPSLimit)")
         ->check(CLI::Range(1, 5000));
     app.add_option("--input", o.input, "headless: input script (FRAME KIND ARGS lines)");
-    app.add_option("--screenshot", o.screenshots, "headless: FRAME:FILE.png, the presented frame as PNG");
+    app.add_option("--screenshot", o.screenshots, "headless: FRAME:FILE.png, the presented frame as PNG")
+        ->allow_extra_args(false);  // one value per --screenshot, so GAME_ROOT stays positional
     app.add_option("--dump-vars", o.dumpVars, "headless: write every system and global variable at exit");
     app.add_flag("--trace", o.trace, "print every dispatched segment with its position");
     app.add_option("GAME_ROOT", o.root, "the game folder (holding GameData)");

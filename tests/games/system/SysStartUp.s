@@ -1,0 +1,3 @@
+@@screen
+\cal,fromsys=7
+\thrd,0,

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -422,6 +423,31 @@ TEST_F(SdlDisplayTest, OpensPresentsAndShowsTheBackBuffer) {
     // Nothing changed: nothing is drawn.
     d.Present(false);
     EXPECT_EQ(d.FramesShown(), 2);
+}
+
+TEST_F(SdlDisplayTest, ScalesToTheWindowWithBlackBars) {
+    TSdlDisplay d(window_->Handle(), TSdlDisplay::TRenderer::Software);
+    window_->SetClientSize(100, 30);  // three times as wide as the picture's shape
+    d.SetScreenSize(40, 30);
+    ASSERT_TRUE(d.Initialize(false));
+    int pitch = 0;
+    uint32_t* p = d.Lock(&pitch);
+    ASSERT_NE(p, nullptr);
+    std::fill(p, p + 40 * 30, 0x803366CCu);  // alpha plays no part on the screen
+    d.Unlock();
+    d.Present(true);
+    SDL_Renderer* r = SDL_GetRenderer(window_->Handle());
+    ASSERT_NE(r, nullptr);
+    // Read in window pixels, not in the picture's logical ones.
+    SDL_RenderSetLogicalSize(r, 0, 0);
+    SDL_RenderSetScale(r, 1.0f, 1.0f);
+    SDL_RenderSetViewport(r, nullptr);
+    std::vector<uint32_t> shown(100 * 30);
+    ASSERT_EQ(SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), 100 * 4), 0) << SDL_GetError();
+    EXPECT_EQ(shown[15 * 100 + 5] & 0xFFFFFF, 0u);           // left bar
+    EXPECT_EQ(shown[15 * 100 + 95] & 0xFFFFFF, 0u);          // right bar
+    EXPECT_EQ(shown[15 * 100 + 50] & 0xFFFFFF, 0x3366CCu);   // the picture, centred
+    EXPECT_EQ(shown[1 * 100 + 35] & 0xFFFFFF, 0x3366CCu);
 }
 
 TEST_F(SdlDisplayTest, RenderDeviceResetRecreatesTheTextureAndUploadsEverything) {

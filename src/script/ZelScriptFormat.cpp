@@ -55,7 +55,7 @@ bool ParseSpec(std::string_view s, size_t& i, TSpec& spec) {
 void Pad(std::string& out, size_t n, char c) { out.append(n, c); }
 
 void FormatInteger(const TSpec& spec, int32_t value, std::string& out) {
-    std::string prefix;
+    std::string_view prefix;  // sign or radix mark
     uint32_t magnitude = 0;
     int base = 10;
     if (spec.type == 'd' || spec.type == 'i') {

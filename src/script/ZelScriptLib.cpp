@@ -1,6 +1,7 @@
 #include "script/ZelScriptLib.h"
 
 #include <algorithm>
+#include <array>
 
 #include "base/ErrorLog.h"
 #include "base/Sjis.h"
@@ -73,6 +74,31 @@ std::string DirectoryPart(std::string_view path) {
     return std::string(path.substr(0, end));
 }
 
+// Byte classes of the field splitter: most bytes need no look at all.
+enum : uint8_t { kPlain = 0, kLead = 1, kStructural = 2 };
+constexpr std::array<uint8_t, 256> kSplitClass = [] {
+    std::array<uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[static_cast<size_t>(b)] = IsLeadByte(static_cast<uint8_t>(b)) ? kLead : kPlain;
+    for (char c : {'{', '}', '"', '(', ')', '[', ']', ','}) t[static_cast<uint8_t>(c)] = kStructural;
+    return t;
+}();
+
+// The words the control-flow handler acts on (also inside a skipped region).
+bool IsBlockCommand(int32_t code) {
+    switch (code) {
+        case Cmd("if"):
+        case Cmd("else"):
+        case Cmd("then"):
+        case Cmd("fi"):
+        case Cmd("end"):
+        case Cmd("next"):
+        case Cmd("for"):
+        case Cmd("case"):
+        case Cmd("ans"): return true;
+        default: return false;
+    }
+}
+
 }  // namespace
 
 int32_t CommandCode(std::string_view word) {
@@ -91,34 +117,48 @@ int32_t CommandCode(std::string_view word) {
 void SplitCommandFields(std::string_view s, std::vector<std::string>& out, size_t minCount) {
     size_t count = 0;
     auto put = [&](size_t begin, size_t end) {
+        while (begin < end && IsBlank(s[begin])) ++begin;
+        while (end > begin && IsBlank(s[end - 1])) --end;
         if (count == out.size()) out.emplace_back();
-        out[count++].assign(Trim(s.substr(begin, end - begin)));
+        out[count++].assign(s.data() + begin, end - begin);
     };
     int braces = 0, brackets = 0;
     bool quoted = false;
     size_t start = 0;
-    for (size_t i = 0; i < s.size();) {
-        const size_t len = CharLen(s, i);
-        if (len == 1) {
-            const char c = s[i];
-            if (c == '{') ++braces;
-            else if (c == '}') --braces;
-            else if (braces == 0 && c == '"') quoted = !quoted;
-            else if (braces == 0 && !quoted) {
-                if (c == '(' || c == '[') ++brackets;
-                else if (c == ')' || c == ']') --brackets;
-                else if (c == ',' && brackets == 0) {
+    const size_t n = s.size();
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t k = kSplitClass[static_cast<uint8_t>(s[i])];
+        if (k == kPlain) continue;
+        if (k == kLead) {
+            if (i + 1 < n) ++i;  // the trail byte is never a separator
+            continue;
+        }
+        switch (s[i]) {
+            case '{': ++braces; break;
+            case '}': --braces; break;
+            case '"':
+                if (braces == 0) quoted = !quoted;
+                break;
+            case '(':
+            case '[':
+                if (braces == 0 && !quoted) ++brackets;
+                break;
+            case ')':
+            case ']':
+                if (braces == 0 && !quoted) --brackets;
+                break;
+            default:  // ','
+                if (braces == 0 && !quoted && brackets == 0) {
                     put(start, i);
                     start = i + 1;
                 }
-            }
+                break;
         }
-        i += len;
     }
-    if (start < s.size()) put(start, s.size());
-    while (count < minCount) {
+    if (start < n) put(start, n);
+    for (; count < minCount; ++count) {
         if (count == out.size()) out.emplace_back();
-        out[count++].clear();
+        else if (!out[count].empty()) out[count].clear();
     }
     out.resize(count);
 }
@@ -222,10 +262,28 @@ void TZelScript::Dispatch(std::string_view segment) {
         ~Leave() { --depth; }
     } leave{dispatchDepth_};
 
-    SplitCommandFields(seg, f);
-    const int32_t code = CommandCode(f[0]);
-    if (!ControlFlow(code, f) && !JumpCommand(code, f) && !LabelLine(f) && !GeneralCommand(code, f))
-        ScopedObjects(TScriptCommand{code, &f, segment});
+    // Inside a skipped region only the block commands matter: the others are
+    // recognised by their word alone, without splitting the fields.
+    int32_t code = -1;
+    bool split = false;
+    size_t wordEnd = 0;
+    for (; wordEnd < seg.size() && seg[wordEnd] != ','; ++wordEnd) {
+        const char c = seg[wordEnd];
+        if (c == '"' || c == '{' || c == '}' || c == '(' || c == ')' || c == '[' || c == ']') {
+            split = true;  // an unusual word: the splitter decides where it ends
+            break;
+        }
+    }
+    if (!split) code = CommandCode(seg.substr(0, wordEnd));
+    const bool skipping = Routine().InSkippedRegion();
+    if (skipping && !split && !IsBlockCommand(code)) {
+        // Swallowed by the skipped region.
+    } else {
+        SplitCommandFields(seg, f);
+        if (split) code = CommandCode(f[0]);
+        if (!ControlFlow(code, f, skipping) && !JumpCommand(code, f) && !LabelLine(f) && !GeneralCommand(code, f))
+            ScopedObjects(TScriptCommand{code, &f, segment});
+    }
 
     if (ErrorFlag()) LogLine(Sj("[位置]:") + reader_.PositionText());
 }
@@ -288,9 +346,8 @@ TScriptBlock& TZelScript::OpenBlock(TScriptRoutine& r) {
     return b;
 }
 
-bool TZelScript::ControlFlow(int32_t code, const std::vector<std::string>& f) {
+bool TZelScript::ControlFlow(int32_t code, const std::vector<std::string>& f, bool skipping) {
     TScriptRoutine& r = Routine();
-    const bool skipping = r.InSkippedRegion();
     switch (code) {
         case Cmd("if"): {
             TScriptBlock& b = OpenBlock(r);
@@ -349,7 +406,7 @@ bool TZelScript::ControlFlow(int32_t code, const std::vector<std::string>& f) {
                 b.values[1].clear();
             }
             if (f[1].empty()) {
-                b.values[0] = "1";
+                b.values[0].assign(1, '1');  // (assign: GCC 12 warns wrongly on = "1")
                 b.values[1].clear();
             }
             b.kind = IsOne(Evaluate(b.values[0])) ? bkForRun : bkForEnd;
@@ -362,7 +419,7 @@ bool TZelScript::ControlFlow(int32_t code, const std::vector<std::string>& f) {
                 return true;
             }
             b.values[0] = CaseLiteral(Evaluate(f[1]));
-            b.values[1] = "0";
+            b.values[1].assign(1, '0');
             b.kind = bkCaseSkip;
             return true;
         }
@@ -391,8 +448,9 @@ void TZelScript::CloseBlock(TScriptRoutine& r, const std::vector<std::string>& f
                 return;
             }
             // Back to just after the \for; the loop's own file is not reloaded.
-            const bool ok = t.file.empty() ? reader_.JumpToLabel(t.label, t.lineOffset, t.column)
-                                           : reader_.GotoFilePosition(t.file, t.label, t.lineOffset, t.column, false);
+            const bool ok = t.file.empty() || t.file == reader_.CurrentFile()
+                                ? reader_.JumpToLabel(t.label, t.lineOffset, t.column)
+                                : reader_.GotoFilePosition(t.file, t.label, t.lineOffset, t.column, false);
             if (!ok) {
                 ReportError(f[0] + Sj("：ジャンプ先が見つかりません：") + t.label + ":" + t.file);
                 r.Pop();
@@ -417,7 +475,7 @@ void TZelScript::Answer(TScriptBlock& t, const std::vector<std::string>& f) {
         if (f[i].empty()) continue;
         if (CaseMatches(value, Evaluate(f[i]))) {
             t.kind = bkCaseRun;
-            t.values[1] = "1";
+            t.values[1].assign(1, '1');
             return;
         }
     }

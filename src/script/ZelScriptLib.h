@@ -175,7 +175,7 @@ private:
     struct TFieldBuffer;
 
     // Handlers of Dispatch, in the order tried.
-    bool ControlFlow(int32_t code, const std::vector<std::string>& f);
+    bool ControlFlow(int32_t code, const std::vector<std::string>& f, bool skipping);
     bool JumpCommand(int32_t code, const std::vector<std::string>& f);
     bool LabelLine(const std::vector<std::string>& f);
     bool GeneralCommand(int32_t code, const std::vector<std::string>& f);

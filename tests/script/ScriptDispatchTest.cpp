@@ -79,6 +79,8 @@ TEST_F(ScriptRun, NestedBlocksInsideASkippedBranchStayClosed) {
   \case,1 \ans,1 \cal,r=4 \else \cal,r=5 \fi
   \sub,@@nowhere
   \undefinedcommand
+  \IF,1 \cal,r=6 \Fi
+  \x"a,b",1
 \else
   \cal,s=1
 \fi

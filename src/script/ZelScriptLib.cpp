@@ -4,6 +4,8 @@
 #include <array>
 
 #include "base/ErrorLog.h"
+#include "base/Errors.h"
+#include "base/MemStream.h"
 #include "base/Sjis.h"
 #include "base/SjisText.h"
 #include "script/ZelBareObjects.h"
@@ -624,7 +626,7 @@ void TZelScript::ResetScript() {
     // variables come back. The system store survives.
     calc_.LocalStore().Clear();
     calc_.GlobalStore().Clear();
-    objects_->Clear();
+    ClearObjectsKeepingSystemStore();
     calc_.DeclareBuiltinVariables(kLastStreamChannel + 1, 15);
 
     reader_.Clear();
@@ -640,6 +642,40 @@ void TZelScript::ResetScript() {
     if (services_.display) {
         services_.display->InvalidateCells();
         services_.display->Draw(false, true, 0xFFFF);
+    }
+}
+
+// The registry is emptied at every story start, but the system store lives on,
+// and so must the objects its variables own: they are saved through the object
+// callbacks before the registry is cleared and rebuilt from their records.
+void TZelScript::ClearObjectsKeepingSystemStore() {
+    struct TKept {
+        std::string type, var, name;
+    };
+    std::vector<TKept> kept;
+    TMemoryStream states;
+    if (!parent_) {
+        const TValue& store = calc_.OwnSystemStore();
+        for (int32_t i = 0; i < store.Count(); ++i) {
+            const auto* a = dynamic_cast<const TValueArrayObject*>(store.Item(i).Data.get());
+            if (!a || a->IsReference) continue;
+            for (int32_t e = 0; e < a->Count; ++e) {
+                if (!a->Owns(e)) continue;
+                objects_->OnSaveObject(states, a->TypeName, a->At(e), a->Name);
+                kept.push_back({a->TypeName, a->Name, a->At(e)});
+            }
+        }
+    }
+    objects_->Clear();
+    states.Rewind();
+    for (const TKept& k : kept) {
+        bool ok = false;
+        try {
+            ok = objects_->OnLoadObject(states, k.type, k.name, k.var);
+        } catch (const EZelError&) {
+            ok = false;
+        }
+        if (!ok) ReportError(Sj("Objectの生成に失敗しました：") + k.name);
     }
 }
 

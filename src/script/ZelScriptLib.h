@@ -191,6 +191,7 @@ private:
     void DeclareParameters(int32_t level, const std::vector<std::string>& f, size_t firstParam);
     void UpdateFileVariables();
     void AfterRoutineChange(int32_t routinesBefore);
+    void ClearObjectsKeepingSystemStore();
 
     // ZelScriptWaits.cpp
     void TestWait();

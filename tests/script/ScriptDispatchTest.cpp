@@ -458,6 +458,19 @@ TEST_F(ScriptRun, ResetClearsTheStoryButKeepsSystemVariables) {
     EXPECT_TRUE(script->Reader().CurrentFile().empty());
 }
 
+TEST_F(ScriptRun, ObjectsOfSystemVariablesOutliveAStoryRestart) {
+    Start("@@top\n\\svar,img,keep\n\\gvar,img,gone\n");
+    Frames(1);
+    TScriptObjectInfo info;
+    ASSERT_TRUE(script->Objects().FindObject("0_keep,0", info));
+    script->ResetScript();
+    EXPECT_TRUE(script->Objects().FindObject("0_keep,0", info));
+    EXPECT_FALSE(script->Objects().FindObject("0_gone,0", info));
+    EXPECT_TRUE(script->Objects().FindObject("0_sys,0", info));
+    script.reset();  // freeing the system variable finds its object
+    EXPECT_TRUE(Errors().empty()) << ErrorText();
+}
+
 TEST_F(ScriptRun, SystemScriptSharesTheSystemStoreAndTargetsItsParent) {
     Start("@@top\n\\svar,int,shared\n\\gvar,int,gameonly\n\\cal,shared=3\n");
     Frames(1);

@@ -135,7 +135,11 @@ TEST_F(ScriptRun, StringFunctionsOnDoubleByteText) {
 
 TEST_F(ScriptRun, DivideFillsTheResults) {
     std::string parts;
-    for (int i = 0; i < 20; ++i) parts += (i ? "," : "") + std::string("p") + std::to_string(i);
+    for (int i = 0; i < 20; ++i) {
+        if (i) parts += ',';
+        parts += 'p';
+        parts += std::to_string(i);
+    }
     Start("@@top\n\\gvar,int,n,n2\n\\gvar,str,s0,s15,b\n\\div,\",\",\"" + parts +
           "\"\n\\cal,n=ResultInt[0],s0=ResultStr[0],s15=ResultStr[15]\n"
           "\\div,\"、\",\"か な、 漢 字//後\",1\n\\cal,n2=ResultInt[0],b=ResultStr[1]\n");

@@ -6,6 +6,7 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 ./scripts/build.sh asan
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 cd build/asan

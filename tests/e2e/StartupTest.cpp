@@ -84,3 +84,39 @@ TEST(Startup, SettingsStepsRunAndWriteTheUserSettings) {
     EXPECT_TRUE(fs::exists(root / "GameData" / "System" / "config.txt.bak"));
     fs::remove_all(root);
 }
+
+// A game an author writes in UTF-8 and packs with zelpack starts through its settings
+// steps; the same game without Game.dat stops with the missing-settings message.
+TEST(Startup, ZelpackGameStartsAndNeedsItsSettingsFile) {
+    ASSERT_FALSE(std::string(ZELPACK_BIN).empty()) << "zelpack is not built";
+    const fs::path work = fs::temp_directory_path() / ("zel_e2e_zelpack_" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    const fs::path src = work / "src", root = work / "game";
+    fs::create_directories(src / "System" / "Etc");
+    fs::create_directories(root / "GameData");
+    ASSERT_TRUE(AtomicWriteFile((src / "System" / "Etc" / "Game.dat").string(),
+                                "GameTitle=小さなゲーム\r\nScreenWidth=320\r\nScreenHeight=240\r\n"
+                                "ConfigStartupSkip=TRUE\r\n"));
+    ASSERT_TRUE(AtomicWriteFile((src / "System" / "Etc" / "Message.txt").string(), "OK=はい\r\n"));
+    ASSERT_TRUE(AtomicWriteFile((src / "StartUp.s").string(), "@@reset\r\n@@top\r\n\\wait,1000\r\n"));
+    const fs::path pack = root / "GameData" / "data0.pack";
+    const auto packGame = [&] {
+        const std::string cmd = std::string(ZELPACK_BIN) + " create " + pack.string() + " " + src.string() +
+                                " --sjis-from-utf8 >/dev/null";
+        return std::system(cmd.c_str());
+    };
+
+    ASSERT_EQ(packGame(), 0);
+    RunResult r = RunZel("--headless --frames 5 " + root.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    // The settings steps ran: the user settings file now exists beside the packs.
+    EXPECT_TRUE(fs::exists(root / "GameData" / "System" / "config.txt")) << r.err;
+
+    fs::remove(src / "System" / "Etc" / "Game.dat");
+    fs::remove(pack);
+    ASSERT_EQ(packGame(), 0);
+    r = RunZel("--headless --frames 5 " + root.string());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("設定に必要なデータがみつからないため起動できません。"), std::string::npos) << r.err;
+    fs::remove_all(work);
+}

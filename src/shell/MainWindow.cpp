@@ -12,6 +12,7 @@
 #include "base/Sjis.h"
 #include "platform/Clock.h"
 #include "platform/Devices.h"
+#include "graphics/uARGBSaveFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
 #include "shell/SystemConfigLib.h"
@@ -24,6 +25,8 @@ TMainWindow::TMainWindow(TPlatform platform, TEngineFactory factory, std::string
     std::string text;
     if (ReadWholeFile(HostPath("GameData/System/Message.Dat"), text)) Messages().Load(text);
     if (platform_.dialogs) platform_.dialogs->SetTitle("Untitle");
+    // Pictures that fail to decode are reported through the same dialogs.
+    SetImageMessageHost(platform_.dialogs);
 }
 
 TMainWindow::~TMainWindow() { Shutdown(); }
@@ -91,6 +94,7 @@ void TMainWindow::StartUp() {
     if (cfg.SurfaceMemory == 0) platform_.display->SetMemoryTypes(0, 0);
     else if (cfg.SurfaceMemory == 1) platform_.display->SetMemoryTypes(2, 2);
     // S14: devices.
+    platform_.display->SetHighColour(cfg.ColorMode != 0);
     if (!platform_.display->Initialize(cfg.FullScreen == 1)) Fatal("DirectDrawERROR");
     if (!platform_.sound->Initialize()) Fatal("DirectSoundERROR");
     // S15: the engine system.
@@ -194,6 +198,7 @@ void TMainWindow::Shutdown() {
     system_.reset();
     if (storage_) storage_->CloseGamePacks();
     storage_.reset();
+    if (ImageMessageHost() == platform_.dialogs) SetImageMessageHost(nullptr);
 }
 
 }  // namespace zel

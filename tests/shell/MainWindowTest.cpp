@@ -6,6 +6,7 @@
 #include "base/ErrorLog.h"
 #include "base/Sjis.h"
 #include "platform/Clock.h"
+#include "graphics/uARGBSaveFile.h"
 #include "platform/Dialogs.h"
 #include "platform/HeadlessDisplay.h"
 #include "platform/Window.h"
@@ -110,6 +111,18 @@ TEST(MainWindowStartUp, RunsTheStartUpScriptWithTheGameSettings) {
     ASSERT_NE(a.game, nullptr);
     EXPECT_EQ(a.game->log.back(), "exec \\go,@@top,StartUp.s");
     EXPECT_EQ(w->System()->Mode(), SystemMode::Game);
+    EXPECT_TRUE(a.display.Pack().Settings().highColour);  // ColorMode defaults to 1
+    EXPECT_EQ(ImageMessageHost(), &a.dialogs);
+    w.reset();
+    EXPECT_EQ(ImageMessageHost(), nullptr);
+}
+
+TEST(MainWindowStartUp, ColourModeZeroAsksForTheLowColourModes) {
+    App a;
+    auto w = a.Make();
+    ActiveSettings().ColorMode = 0;  // as a user settings file would set it
+    ASSERT_TRUE(w->Idle());
+    EXPECT_FALSE(a.display.Pack().Settings().highColour);
 }
 
 TEST(MainWindowClose, DialogAndMovieRules) {

@@ -396,17 +396,18 @@ bool TZelReader::GotoLine(int32_t line, int32_t column) {
     if (visible && label && lineCallback_) lineCallback_(label->file + label->name, linesSinceLabel_);
 
     line_ = line;
-    std::string text = lines_[static_cast<size_t>(line)];
+    // Copied into the line buffer, which keeps its capacity from line to line.
+    std::string& text = lineText_;
+    text.assign(lines_[static_cast<size_t>(line)]);
     if (visible) {
         if (replaceEnabled_ && rewriter_) text = rewriter_->ReplaceLine(text);
-        if (replaceEnabled_) text = ApplyReplacements(text);
+        if (replaceEnabled_ && !rules_.empty()) text = ApplyReplacements(text);
         if (text.empty()) text = emptyLineText_;
-        if (!text.empty()) {
+        if (!text.empty() && !prefix_.empty()) {
             const char c = text[0];
-            if (c != '\t' && c != ' ' && c != '/' && c != '@' && c != '\\') text = prefix_ + text;
+            if (c != '\t' && c != ' ' && c != '/' && c != '@' && c != '\\') text.insert(0, prefix_);
         }
     }
-    lineText_ = std::move(text);
     column_ = Clamp<int32_t>(column, 0, static_cast<int32_t>(std::min<size_t>(lineText_.size(), INT32_MAX)));
     return true;
 }

@@ -10,8 +10,12 @@
 
 #include "graphics/ARGB8888Kernels.h"
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 #include "graphics/ARGB8888KernelsSimd.h"
 
@@ -82,7 +86,11 @@ struct VAvx2 {
 }  // namespace
 }  // namespace zel
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 namespace zel {
 

@@ -21,6 +21,27 @@ public:
     virtual std::string Substitute(const std::string& pattern, const std::string& subject) = 0;
     // Performed exactly as Substitute.
     virtual std::string Transliterate(const std::string& pattern, const std::string& subject) = 0;
+
+    // The same operations for callers that run many rules over one working
+    // text: a matcher may keep its buffers between these calls. The defaults
+    // go through the calls above.
+    // Whether the pattern matches the subject.
+    virtual bool Matches(const std::string& pattern, const std::string& subject) {
+        return !Match(pattern, subject).empty();
+    }
+    // Split into pieces (its strings may be reused); false and no pieces on failure.
+    virtual bool SplitInto(const std::string& pattern, const std::string& subject, int limit,
+                           std::vector<std::string>& pieces) {
+        pieces = Split(pattern, subject, limit);
+        return !pieces.empty();
+    }
+    // Substitutes in text itself; false (text untouched) when nothing was substituted.
+    virtual bool SubstituteInPlace(const std::string& pattern, std::string& text) {
+        std::string out = Substitute(pattern, text);
+        if (out == text) return false;
+        text = std::move(out);
+        return true;
+    }
 };
 
 class ILineRewriter {

@@ -74,12 +74,12 @@ public:
     // text (the script reader's replacement rules): they keep their buffers
     // between calls instead of building new texts, and set the same results.
     // Whether the pattern matches the subject.
-    bool Matches(const std::string& pattern, const std::string& subject);
+    bool Matches(const std::string& pattern, const std::string& subject) override;
     // Split into pieces (its strings are reused); false and no pieces on failure.
     bool SplitInto(const std::string& pattern, const std::string& subject, int limit,
-                   std::vector<std::string>& pieces);
+                   std::vector<std::string>& pieces) override;
     // Substitutes in text itself; false (text untouched) when nothing was substituted.
-    bool SubstituteInPlace(const std::string& pattern, std::string& text);
+    bool SubstituteInPlace(const std::string& pattern, std::string& text) override;
 
     // The results of the last call: mode, number of texts (0 in mode 0), and
     // text i (the whole match and the groups, or the split pieces). ResultText

@@ -533,21 +533,17 @@ std::string TZelReader::ApplyReplacements(const std::string& line) const {
                 w = ReplaceAllNoCase(w, r.pattern, r.replacement);
                 break;
             case 1:
-                if (regexp_ && !regexp_->Match(r.pattern, w).empty()) w = r.replacement + w;
+                if (regexp_ && regexp_->Matches(r.pattern, w)) w.insert(0, r.replacement);
                 break;
             case 2:
-                if (regexp_) w = regexp_->Substitute(r.pattern, w);
+                if (regexp_) regexp_->SubstituteInPlace(r.pattern, w);
                 break;
             case 3:
-                if (regexp_) {
-                    const std::vector<std::string> parts = regexp_->Split(r.pattern, w, kSplitLimit);
-                    if (!parts.empty()) {
-                        std::string joined;
-                        for (const std::string& p : parts) {
-                            joined += r.replacement;
-                            joined += p;
-                        }
-                        w = std::move(joined);
+                if (regexp_ && regexp_->SplitInto(r.pattern, w, kSplitLimit, splitPieces_)) {
+                    w.clear();
+                    for (const std::string& p : splitPieces_) {
+                        w += r.replacement;
+                        w += p;
                     }
                 }
                 break;

@@ -187,6 +187,7 @@ private:
     int32_t segColumn_ = 0;
     std::string segFile_;
     std::vector<TReplaceData> rules_;
+    mutable std::vector<std::string> splitPieces_;  // pieces of the split rules, kept between lines
     std::string fileName_;
     bool replaceEnabled_ = true;
     std::string prefix_;

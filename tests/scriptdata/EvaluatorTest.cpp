@@ -216,6 +216,10 @@ TEST_F(Evaluator, StringsAndObjectNames) {
         {"\"12\"", rkString, "12", 12},
         {"\"\"", rkString, "", 0},
         {"\"ab\"cd", rkString, "ab", 0},  // anything after the closing quote is ignored
+        // A 0x01 byte inside a literal is text like any other, also beside operators.
+        {"\"a\x01" "b\"+\"c\"", rkString, "a\x01" "bc", 0},
+        {"\"\x01+\x01\"+1", rkString, "\x01+\x01" "1", 1},
+        {"\"a\x01" "b\"==\"A\x01" "B\"", rkInteger, "1", 1},
         {"  hello world  ", rkError, "hello world", 0},
     };
     for (const auto& c : cases) {

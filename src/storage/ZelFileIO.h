@@ -44,7 +44,7 @@ public:
 private:
     THostPaths host_;
     std::string dataFolder_;
-    std::array<std::unique_ptr<THashFilePack>, 16> packs_{};
+    std::array<std::unique_ptr<THashFilePack>, 16> packs_;
     std::function<bool(const std::string&)> pseudoExists_;
     std::function<std::unique_ptr<TMemoryStream>(const std::string&)> pseudoOpen_;
     std::function<void()> onChecksumFailure_;

@@ -23,13 +23,14 @@ void LoadTables(IGameFiles& files) {
 // The game script and the system script read their files through the game
 // storage and share one regular-expression matcher and the game's optional
 // line-rewriting plug-in (the working directory is the game root).
-std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage) {
+std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage,
+                                                                                           IDisplayDevice* display) {
     auto regexp = std::make_shared<TBRegExp>();
     auto rewriter = std::make_shared<TScriptReplaceDLL>();
     rewriter->Load(".");  // absent or unusable: lines are read as written
-    return [&storage, regexp, rewriter](TZelSystem&, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+    return [&storage, regexp, rewriter, display](TZelSystem&, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
         return std::make_unique<TEngineScript>(storage, regexp.get(), rewriter->Loaded() ? rewriter.get() : nullptr,
-                                               dynamic_cast<TEngineScript*>(parent));
+                                               dynamic_cast<TEngineScript*>(parent), display);
     };
 }
 
@@ -38,10 +39,10 @@ std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeS
 TEngineFactory MakeEngineFactory() {
     TEngineFactory f;
     f.makeStorage = []() -> std::unique_ptr<IGameStorage> { return std::make_unique<TGameStorage>("."); };
-    f.makeParts = [](IGameStorage& storage, const TPlatform&) {
+    f.makeParts = [](IGameStorage& storage, const TPlatform& platform) {
         TZelSystemParts p;
         p.loadTables = LoadTables;
-        p.makeScript = MakeScriptFactory(storage);
+        p.makeScript = MakeScriptFactory(storage, platform.display);
         return p;
     };
     return f;

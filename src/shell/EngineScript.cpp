@@ -1,6 +1,9 @@
 #include "shell/EngineScript.h"
 
 #include "base/ErrorLog.h"
+#include "base/MemStream.h"
+#include "platform/Devices.h"
+#include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
 
 namespace zel {
@@ -19,9 +22,15 @@ constexpr uint32_t kLockView = 32, kLockAuto = 64, kLockSkip = 128;
 
 }  // namespace
 
-TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent)
-    : script_(std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr)) {
+TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
+                             IDisplayDevice* display)
+    : script_(std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr)),
+      display_(display) {
+    const TSystemData& cfg = ActiveSettings();
+    screen_ = std::make_unique<TScriptScreen>(display ? display->ScreenWidth() : cfg.ScreenWidth,
+                                              display ? display->ScreenHeight() : cfg.ScreenHeight, &files);
     TScriptServices services;
+    services.display = screen_.get();
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };
     script_->SetServices(services);
 }
@@ -38,16 +47,20 @@ void TEngineScript::Draw(bool interlaced, bool overlays, int32_t zLimit) {
     if (IScriptDisplay* d = script_->Services().display) d->Draw(interlaced, overlays, zLimit);
 }
 
-// Presenting belongs to the compositor; until it exists nothing is drawn, so
-// there is nothing to show either.
-void TEngineScript::ShowFrame(bool, bool) {}
-void TEngineScript::ShowCells(bool, bool) {}
+void TEngineScript::ShowFrame(bool force, bool interlaced) {
+    if (display_) screen_->Graphic().Present(*display_, force, interlaced);
+}
+
+// The built-in screens draw into the cell drawer's frame themselves.
+void TEngineScript::ShowCells(bool force, bool interlaced) {
+    if (display_) screen_->Graphic().Cells().PresentBands(*display_, force, interlaced);
+}
 
 void TEngineScript::InvalidateCells() {
     if (IScriptDisplay* d = script_->Services().display) d->InvalidateCells();
 }
 
-void TEngineScript::RefreshCells() {}
+void TEngineScript::RefreshCells() { screen_->InvalidateCells(); }
 
 void TEngineScript::SetPlayMode(int32_t mode) { script_->SetPlayMode(mode); }
 
@@ -85,7 +98,11 @@ bool TEngineScript::HasReadTextToSkip() const { return false; }
 bool TEngineScript::CanSceneReturn() const { return false; }
 void TEngineScript::SceneReturn() {}
 
-std::optional<std::string> TEngineScript::CaptureScreenBmp() { return std::nullopt; }
+std::optional<std::string> TEngineScript::CaptureScreenBmp() {
+    TMemoryStream bmp;
+    if (!screen_->Graphic().SaveScreenBmp(bmp)) return std::nullopt;
+    return bmp.ToString();
+}
 
 TZelScript* ScriptOf(IEngineScript* script) {
     auto* s = dynamic_cast<TEngineScript*>(script);

@@ -13,13 +13,20 @@
 
 namespace zel {
 
+class IDisplayDevice;
+class TScriptScreen;
+
 class TEngineScript final : public IEngineScript {
 public:
-    // parent: the game script, for the system script.
-    TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent);
+    // parent: the game script, for the system script. display: where frames
+    // are presented (none: frames are composed but not shown); the screen
+    // takes its size.
+    TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
+                  IDisplayDevice* display = nullptr);
     ~TEngineScript() override;
 
     TZelScript& Script() { return *script_; }
+    TScriptScreen& Screen() { return *screen_; }
 
     void ResetScript() override;
     bool ExecuteLine(const std::string& text) override;
@@ -47,6 +54,8 @@ public:
 
 private:
     std::unique_ptr<TZelScript> script_;
+    std::unique_ptr<TScriptScreen> screen_;
+    IDisplayDevice* display_ = nullptr;
 };
 
 // The interpreter behind an engine script made by TEngineScript; null for any other.

@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/MemStream.h"
 #include "platform/Devices.h"
+#include "shell/ScreenObjects.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
 
@@ -24,11 +25,12 @@ constexpr uint32_t kLockView = 32, kLockAuto = 64, kLockSkip = 128;
 
 TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
                              IDisplayDevice* display)
-    : script_(std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr)),
-      display_(display) {
+    : display_(display) {
     const TSystemData& cfg = ActiveSettings();
     screen_ = std::make_unique<TScriptScreen>(display ? display->ScreenWidth() : cfg.ScreenWidth,
                                               display ? display->ScreenHeight() : cfg.ScreenHeight, &files);
+    script_ = std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr,
+                                           std::make_unique<TScreenObjectHost>(&files, *screen_));
     TScriptServices services;
     services.display = screen_.get();
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };

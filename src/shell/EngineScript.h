@@ -53,8 +53,9 @@ public:
     std::optional<std::string> CaptureScreenBmp() override;
 
 private:
-    std::unique_ptr<TZelScript> script_;
+    // The screen outlives the script, whose object host reaches it.
     std::unique_ptr<TScriptScreen> screen_;
+    std::unique_ptr<TZelScript> script_;
     IDisplayDevice* display_ = nullptr;
 };
 

@@ -1,0 +1,126 @@
+#include "shell/ScreenObjects.h"
+
+#include <algorithm>
+
+#include "base/ErrorLog.h"
+#include "base/Errors.h"
+#include "base/Sjis.h"
+#include "script/ZelScriptLib.h"
+#include "shell/ScriptScreen.h"
+
+namespace zel {
+
+namespace {
+
+constexpr uint8_t kKindEffect = 10, kKindCamera = 14;
+// Wipe sounds play on an effect channel and follow a stream channel.
+constexpr int32_t kEffectChannels = 15, kStreamChannels = TZelScript::kLastStreamChannel + 1;
+
+}  // namespace
+
+bool TScreenObjectHost::ObjectCommand(TZelScript& script, std::string_view name, const TScriptCommand& command) {
+    TScriptObjectInfo info;
+    if (command.Fields && bare_.FindObject(name, info)) {
+        if (info.TypeNo == kKindEffect) return EffectCommand(script, command);
+        if (info.TypeNo == kKindCamera) return CameraCommand(script, command);
+    }
+    return bare_.ObjectCommand(script, name, command);
+}
+
+bool TScreenObjectHost::EffectCommand(TZelScript& s, const TScriptCommand& command) {
+    const std::vector<std::string>& f = *command.Fields;
+    TZelGraphic& g = screen_.Graphic();
+    auto arg = [&](size_t i) { return i < f.size() ? s.Evaluate(f[i]).IntValue : 0; };
+    // An empty layer field means above all layers (decided before evaluation).
+    auto layer = [&](size_t i) { return i >= f.size() || f[i].empty() ? TZelGraphic::kWholeScreen : arg(i); };
+    auto result = [&](int32_t v) {
+        s.ClearResults();
+        s.SetResultInt(v);
+    };
+    switch (command.Code) {
+        case Cmd("c"): g.Capture(layer(1)); return true;
+        case Cmd("i"): g.EndTransition(); return true;
+        case Cmd("fdi"):
+        case Cmd("fdo"): {
+            const bool in = command.Code == Cmd("fdi");
+            const int32_t form = arg(1), duration = arg(2);
+            if (form == 0 || form == 1 || form == 3) {
+                const std::string file = f.size() > 3 ? s.Evaluate(f[3]).Text : std::string();
+                const std::string resolved = file.empty() ? std::string() : s.Objects().ResolvePath(file, true);
+                const int32_t l = layer(4);
+                try {
+                    if (in)
+                        g.FadeIn(duration, l, resolved);
+                    else
+                        g.FadeOut(duration, l, resolved);
+                } catch (const EZelError& e) {
+                    ReportError(e.what());
+                }
+            } else if (form == 2) {
+                const auto colour = static_cast<uint32_t>(arg(3));
+                const auto blend = static_cast<uint8_t>(std::clamp(arg(4), 0, 255));
+                const int32_t l = layer(5);
+                if (in) {
+                    g.ColourFade(0, l, blend, colour);
+                    g.ColourFade(duration, l, blend, colour & 0xFFFFFFu);
+                } else {
+                    g.ColourFade(duration, l, blend, colour & 0xFFFFFFu);
+                    g.ColourFade(duration, l, blend, colour);
+                }
+            }
+            s.SkipTimeOnce();
+            return true;
+        }
+        case Cmd("bg"): g.SetBackground(static_cast<uint32_t>(arg(1))); return true;
+        case Cmd("mb"): g.SetRedrawAll(arg(1) == 1); return true;
+        case Cmd("dc"):
+        case Cmd("sc"): {
+            const bool effect = command.Code == Cmd("dc");
+            const int32_t ch = arg(1);
+            if (ch < 0 || ch >= (effect ? kEffectChannels : kStreamChannels)) {
+                ReportError(Sj(effect ? "\\dc:範囲外のチャンネルを指定しました" : "\\sc:範囲外のチャンネルを指定しました"));
+            } else if (effect) {
+                g.SetWipeEffectChannel(static_cast<uint8_t>(ch));
+            } else {
+                g.SetWipeStreamChannel(static_cast<uint8_t>(ch));
+            }
+            return true;
+        }
+        case Cmd("cc"):
+            if (f.size() > 1 && !f[1].empty()) arg(1);
+            return true;
+        case Cmd("?c"): result(g.Kind() == tkFrozen ? 1 : 0); return true;
+        case Cmd("?mb"): result(g.RedrawAll() ? 1 : 0); return true;
+        case Cmd("?bg"): result(static_cast<int32_t>(g.Background())); return true;
+        case Cmd("?dc"): result(g.WipeEffectChannel()); return true;
+        case Cmd("?sc"): result(g.WipeStreamChannel()); return true;
+        default: return false;
+    }
+}
+
+bool TScreenObjectHost::CameraCommand(TZelScript& s, const TScriptCommand& command) {
+    const std::vector<std::string>& f = *command.Fields;
+    TCamera& cam = screen_.Camera();
+    auto arg = [&](size_t i) { return i < f.size() ? s.Evaluate(f[i]).IntValue : 0; };
+    switch (command.Code) {
+        case Cmd("p"): {
+            const int32_t x = arg(1), y = arg(2), duration = arg(3);
+            cam.MoveTo(x, y, duration);
+            return true;
+        }
+        case Cmd("mm"): cam.SetCurve(static_cast<uint8_t>(arg(1) & 0xFF)); return true;
+        case Cmd("i"): cam.Reset(); return true;
+        case Cmd("?p"):
+            s.ClearResults();
+            s.SetResultInt(cam.TargetX(), 0);
+            s.SetResultInt(cam.TargetY(), 1);
+            return true;
+        case Cmd("?mm"):
+            s.ClearResults();
+            s.SetResultInt(cam.Curve());
+            return true;
+        default: return false;
+    }
+}
+
+}  // namespace zel

@@ -1,0 +1,151 @@
+// A game that paints through its screen: tests/games/screen is packed with
+// zelpack and run headless; the screenshots must hold the composed pixels
+// (the background colour, a colour fade on its way, its end) and the dump
+// the answers of the screen-effect and camera objects.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/AtomicFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Shell(const std::string& cmd) {
+    const int raw = std::system(cmd.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+uint32_t Be32(const std::string& s, size_t at) {
+    return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 | uint32_t(uint8_t(s[at + 2])) << 8 |
+           uint8_t(s[at + 3]);
+}
+
+// An 8-bit RGB PNG (what the headless screenshots are) as 0xRRGGBB pixels.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+
+bool DecodeRgbPng(const std::string& png, Picture& out, std::string& why) {
+    if (png.size() < 8 || png.compare(1, 3, "PNG") != 0) return why = "no PNG signature", false;
+    std::string idat;
+    int depth = 0, type = 0, interlace = 0;
+    for (size_t at = 8; at + 8 <= png.size();) {
+        const uint32_t len = Be32(png, at);
+        const std::string kind = png.substr(at + 4, 4);
+        if (at + 12 + len > png.size()) return why = "cut chunk", false;
+        if (kind == "IHDR") {
+            out.width = int(Be32(png, at + 8));
+            out.height = int(Be32(png, at + 12));
+            depth = uint8_t(png[at + 16]);
+            type = uint8_t(png[at + 17]);
+            interlace = uint8_t(png[at + 20]);
+        } else if (kind == "IDAT") {
+            idat += png.substr(at + 8, len);
+        }
+        at += 12 + len;
+    }
+    if (depth != 8 || type != 2 || interlace != 0) return why = "not 8-bit RGB", false;
+    const size_t stride = size_t(out.width) * 3;
+    std::vector<uint8_t> raw((stride + 1) * size_t(out.height));
+    uLongf rawLen = raw.size();
+    if (uncompress(raw.data(), &rawLen, reinterpret_cast<const Bytef*>(idat.data()), idat.size()) != Z_OK ||
+        rawLen != raw.size())
+        return why = "bad image data", false;
+    std::vector<uint8_t> prev(stride, 0), cur(stride);
+    out.pixels.assign(size_t(out.width) * out.height, 0);
+    for (int y = 0; y < out.height; ++y) {
+        const uint8_t* line = raw.data() + size_t(y) * (stride + 1);
+        const int filter = line[0];
+        for (size_t i = 0; i < stride; ++i) {
+            const int a = i >= 3 ? cur[i - 3] : 0, b = prev[i], c = i >= 3 ? prev[i - 3] : 0;
+            int pred = 0;
+            switch (filter) {
+                case 0: pred = 0; break;
+                case 1: pred = a; break;
+                case 2: pred = b; break;
+                case 3: pred = (a + b) / 2; break;
+                case 4: {
+                    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                    pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+                    break;
+                }
+                default: return why = "bad filter", false;
+            }
+            cur[i] = uint8_t(line[1 + i] + pred);
+        }
+        for (int x = 0; x < out.width; ++x)
+            out.pixels[size_t(y) * out.width + x] =
+                uint32_t(cur[3 * x]) << 16 | uint32_t(cur[3 * x + 1]) << 8 | cur[3 * x + 2];
+        prev.swap(cur);
+    }
+    return true;
+}
+
+bool Near(uint32_t a, uint32_t b, int tol) {
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(int((a >> (8 * c)) & 0xFF) - int((b >> (8 * c)) & 0xFF)) > tol) return false;
+    return true;
+}
+
+TEST(ScreenGame, ScreenshotsHoldTheComposedScreen) {
+    ASSERT_TRUE(std::string(ZELPACK_BIN).size() > 0) << "zelpack is not built";
+    const fs::path work = fs::temp_directory_path() / ("zel_screen_" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work / "game" / "GameData");
+    const fs::path src = fs::path(ZEL_SOURCE_DIR) / "tests" / "games" / "screen";
+    ASSERT_EQ(Shell(std::string(ZELPACK_BIN) + " create " + (work / "game" / "GameData" / "data0.pack").string() + " " +
+                    src.string() + " --sjis-from-utf8 >/dev/null"),
+              0);
+    const fs::path err = work / "err.txt", dump = work / "dump.txt";
+    // 100 ms a frame; the fade's first two frames count no time.
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 20 --step 100 --screenshot 1:" +
+                             (work / "s1.png").string() + " --screenshot 6:" + (work / "s6.png").string() +
+                             " --screenshot 20:" + (work / "s20.png").string() + " --dump-vars " + dump.string() +
+                             " " + (work / "game").string() + " >/dev/null 2>" + err.string());
+    std::string errText;
+    zel::ReadWholeFile(err.string(), errText);
+    ASSERT_EQ(status, 0) << errText;
+
+    Picture shot[3];
+    const char* names[3] = {"s1.png", "s6.png", "s20.png"};
+    for (int i = 0; i < 3; ++i) {
+        std::string png, why;
+        ASSERT_TRUE(zel::ReadWholeFile((work / names[i]).string(), png)) << names[i];
+        ASSERT_TRUE(DecodeRgbPng(png, shot[i], why)) << names[i] << ": " << why;
+        ASSERT_EQ(shot[i].width, 320);
+        ASSERT_EQ(shot[i].height, 240);
+    }
+    // Frame 1: the background colour (the fade starts transparent).
+    const uint32_t blue = 0x336699, red = 0xFF0000;
+    for (auto [x, y] : {std::pair{0, 0}, {319, 239}, {160, 120}, {318, 61}})
+        EXPECT_TRUE(Near(shot[0].At(x, y), blue, 2)) << std::hex << shot[0].At(x, y) << " at " << x << "," << y;
+    // Frame 6: 400 ms of 1000 into the fade, the same everywhere.
+    const uint32_t mid = shot[1].At(160, 120);
+    EXPECT_GT(int(mid >> 16), 0x33 + 40) << std::hex << mid;
+    EXPECT_LT(int(mid & 0xFF), 0x99 - 40) << std::hex << mid;
+    EXPECT_LT(int(mid >> 16), 0xFF - 40) << std::hex << mid;
+    EXPECT_EQ(shot[1].At(0, 0), mid);
+    EXPECT_EQ(shot[1].At(318, 239), mid);
+    // Frame 20: the fade reached its colour and stays there.
+    for (auto [x, y] : {std::pair{0, 0}, {318, 239}, {160, 120}}) EXPECT_EQ(shot[2].At(x, y), red);
+
+    std::string vars;
+    ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
+    for (const char* line : {"2\tbg\tint\t1\t-13408615\n", "2\tfrozen\tint\t1\t1\n", "2\tafter\tint\t1\t0\n",
+                             "2\ttx\tint\t1\t400\n", "2\tty\tint\t1\t-20\n", "2\tcurve\tint\t1\t4\n"})
+        EXPECT_NE(vars.find(line), std::string::npos) << line;
+    fs::remove_all(work);
+}
+
+}  // namespace

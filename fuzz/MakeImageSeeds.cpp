@@ -13,6 +13,7 @@
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
 #include "graphics/uARGBSaveFile.h"
+#include "CompositorScene.h"
 
 namespace fs = std::filesystem;
 using namespace zel;
@@ -96,6 +97,44 @@ void Images(const fs::path& testdata) {
     Put("image_argb", "kind4", argb(4, png, maskJpeg.ToString()));
 }
 
+void Compositor() {
+    auto save = [](const char* name, zelfuzz::CompositorScene& scene) {
+        TMemoryStream st;
+        scene.g.SaveState(st);
+        Put("compositor_state", name, st.Bytes());
+    };
+    {
+        zelfuzz::CompositorScene s;
+        s.Frame(0);
+        s.g.SetBackground(0x123456);
+        save("frame", s);
+    }
+    {
+        zelfuzz::CompositorScene s;
+        s.Frame(0);
+        s.g.Capture(0xFFFF);
+        s.live = 0xFF2040A0u;
+        s.g.FadeIn(1000, 0xFFFF, "rule.bmp");
+        s.Frame(300);
+        save("rule_fade_in", s);
+    }
+    {
+        zelfuzz::CompositorScene s;
+        s.Frame(0);
+        s.g.Capture(40);
+        s.g.FadeOut(500, 40, "");
+        s.Frame(100);
+        save("fade_out_layer", s);
+    }
+    {
+        zelfuzz::CompositorScene s;
+        s.Frame(0);
+        s.g.ColourFade(800, 0xFFFF, 3, 0xFF808080u);
+        s.Frame(200);
+        save("colour_fade", s);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,5 +144,6 @@ int main(int argc, char** argv) {
     }
     gOut = argv[1];
     Images(argv[2]);
+    Compositor();
     return 0;
 }

@@ -129,3 +129,20 @@ TEST_F(ScreenObjects, CameraAnswersItsTargetAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ScreenObjects, ThreadImageIsTheComposedScreen) {
+    Run("\\scp,e\\bg,$00405060");
+    script->Draw(false, true, 0xFFFF);
+    const auto bmp = script->CaptureScreenBmp();
+    ASSERT_TRUE(bmp.has_value());
+    TMemoryStream s(*bmp);
+    TARGB8888 img;
+    LoadFromStream(img, &s, "shot.bmp");
+    EXPECT_EQ(img.Width(), script->Screen().Graphic().Width());
+    EXPECT_EQ(img.Pixel(3, 3), 0xFF405060u);
+    EXPECT_EQ(img.Pixel(img.Width() - 1, img.Height() - 1), 0xFF405060u);
+}
+
+}  // namespace

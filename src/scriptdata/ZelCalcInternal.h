@@ -43,6 +43,20 @@ struct TZelCalculation::TScratch {
     std::vector<int32_t> walk;
     TValueStack stack;
     bool unbalancedReported = false;  // once per expression, not once per group
+    int groupDepth = 0;               // deepest group nesting the last parse went through
+    int nestingBase = 0;              // the nesting count when that parse began
+};
+
+// A parsed expression kept for the next evaluation of the same text: the
+// operand bytes, the nodes and the postfix order. Parsing is a pure function of
+// the text unless the text holds "++" / "--" (those change variables while the
+// text is read), so only texts without them are kept.
+struct TZelCalculation::TParsed {
+    std::string key;
+    std::string text;
+    std::vector<TExprNode> nodes;
+    std::vector<int32_t> postfix;
+    int groupDepth = 0;
 };
 
 }  // namespace zel

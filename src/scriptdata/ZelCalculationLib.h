@@ -101,6 +101,9 @@ public:
 private:
     struct TScratch;
     struct TReference;
+    struct TParsed;
+    static constexpr size_t kParseCacheSlots = 64;
+    static constexpr size_t kMaxCachedText = 256;
 
     static void SplitReference(std::string_view text, TReference& out);
     void Report(std::string_view message, std::string_view detail = {});
@@ -119,6 +122,9 @@ private:
     int32_t Convert(TScratch& s, size_t base, int32_t level);
     int32_t Expand(TScratch& s, int32_t node, int32_t level);
     void Flatten(TScratch& s, int32_t root);
+    // Fills s with the parse of src (from the cache when it holds that text);
+    // false when the text does not parse.
+    bool Parse(TScratch& s, std::string_view src, int32_t level);
 
     bool reportErrors_ = true;
     TValue system_;
@@ -128,6 +134,7 @@ private:
     TValue* globalOverride_ = nullptr;
     TValue* localOverride_ = nullptr;
     std::vector<std::unique_ptr<TScratch>> scratch_;
+    std::vector<TParsed> parseCache_;  // kParseCacheSlots slots, picked by a hash of the text
     int evalDepth_ = 0;  // nested Evaluate calls (picks the scratch)
     int nesting_ = 0;    // Evaluate calls plus group expansions (the depth limit)
     bool tooDeep_ = false;

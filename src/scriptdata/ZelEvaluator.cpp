@@ -6,6 +6,8 @@
 // level (tightest first, left to right) into a tree whose leaves are the tokens;
 // a parenthesised operand is tokenized and folded again in its place. The tree
 // is walked into a postfix list that a stack machine evaluates.
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "base/IntMath.h"
@@ -202,17 +204,9 @@ TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t 
         s.src.assign(text);
         src = s.src;
     }
-    s.text.clear();
-    s.nodes.clear();
-    s.entries.clear();
-    s.postfix.clear();
     s.stack.Clear();
-    s.unbalancedReported = false;
-    Tokenize(s, src, level);
-    const int32_t root = Convert(s, 0, level);
-    bool ok = root >= 0;
+    bool ok = Parse(s, src, level);
     if (ok) {
-        Flatten(s, root);
         for (int32_t id : s.postfix) {
             const TExprNode node = s.nodes[static_cast<size_t>(id)];
             if (node.Kind != TExprNode::Operand) {
@@ -241,6 +235,44 @@ TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t 
     if (tooDeep_) return {};  // already reported where the limit was met
     Report(calcmsg::kBadExpression);
     return {};
+}
+
+bool TZelCalculation::Parse(TScratch& s, std::string_view src, int32_t level) {
+    const bool cacheable = src.size() <= kMaxCachedText && src.find("++") == std::string_view::npos &&
+                           src.find("--") == std::string_view::npos;
+    TParsed* slot = nullptr;
+    if (cacheable) {
+        if (parseCache_.empty()) parseCache_.resize(kParseCacheSlots);
+        slot = &parseCache_[std::hash<std::string_view>{}(src) % kParseCacheSlots];
+        // A hit is used only where the parse would not meet the nesting limit.
+        if (slot->key == src && !slot->key.empty() && nesting_ + slot->groupDepth < kMaxNesting) {
+            s.text = slot->text;
+            s.nodes = slot->nodes;
+            s.postfix = slot->postfix;
+            return true;
+        }
+    }
+    s.text.clear();
+    s.nodes.clear();
+    s.entries.clear();
+    s.postfix.clear();
+    s.unbalancedReported = false;
+    s.groupDepth = 0;
+    s.nestingBase = nesting_;
+    const bool wasTooDeep = tooDeep_;
+    const bool balanced = Tokenize(s, src, level);
+    const int32_t root = Convert(s, 0, level);
+    if (root < 0) return false;
+    Flatten(s, root);
+    // Only a parse that reported nothing is kept.
+    if (slot && balanced && !s.unbalancedReported && !(tooDeep_ && !wasTooDeep)) {
+        slot->key.assign(src);
+        slot->text = s.text;
+        slot->nodes = s.nodes;
+        slot->postfix = s.postfix;
+        slot->groupDepth = s.groupDepth;
+    }
+    return true;
 }
 
 bool TZelCalculation::Tokenize(TScratch& s, std::string_view src, int32_t level) {
@@ -342,6 +374,7 @@ int32_t TZelCalculation::Expand(TScratch& s, int32_t node, int32_t level) {
         return -1;
     }
     TNest nest(nesting_);
+    s.groupDepth = std::max(s.groupDepth, nesting_ - s.nestingBase);
     // The group runs to its matching ')' or, unclosed, to the end of the token.
     const std::string_view token = std::string_view(s.text).substr(nd.Off, nd.Len);
     size_t close = token.size();

@@ -361,6 +361,56 @@ TEST_F(Evaluator, PendingOperandsAndNestingAreBounded) {
     EXPECT_EQ(Eval(sum).IntValue, 20001);
 }
 
+// Texts evaluated again (their parse may be kept between calls) give the
+// same values and the same messages as the first time, and see variables as
+// they are now.
+TEST_F(Evaluator, RepeatedTextsBehaveAsTheFirstTime) {
+    Int("a", 1);
+    Int("b", 2);
+    Str("s", "x");
+    const std::string texts[] = {"a+b*2", "(a+b)*(b-a)", "s+\"y\"", "a=a+1", "a++ + 1", "b-- - 1", "(a+b",
+                                 "a+b)", "1+*2", "()", "1 2", "c+1", "a==2&&b==2", "((a))"};
+    for (const std::string& t : texts) {
+        ResetErrors();
+        const TReturnValue first = Eval(t);
+        const std::vector<std::string> firstErrors = Errors();
+        const int32_t a = Get("a"), b = Get("b");
+        // Put the variables back so the second run starts from the same state.
+        ASSERT_TRUE(calc.GlobalStore().WriteInteger("a", 0, 1));
+        ASSERT_TRUE(calc.GlobalStore().WriteInteger("b", 0, 2));
+        ResetErrors();
+        const TReturnValue second = Eval(t);
+        EXPECT_EQ(second.Kind, first.Kind) << t;
+        EXPECT_EQ(second.IntValue, first.IntValue) << t;
+        EXPECT_EQ(second.Text, first.Text) << t;
+        EXPECT_EQ(Errors(), firstErrors) << t;
+        EXPECT_EQ(Get("a"), a) << t;
+        EXPECT_EQ(Get("b"), b) << t;
+        ASSERT_TRUE(calc.GlobalStore().WriteInteger("a", 0, 1));
+        ASSERT_TRUE(calc.GlobalStore().WriteInteger("b", 0, 2));
+    }
+    // The same text sees the variables' current values.
+    ResetErrors();
+    EXPECT_EQ(Eval("a+b*2").IntValue, 5);
+    ASSERT_TRUE(calc.GlobalStore().WriteInteger("b", 0, 10));
+    EXPECT_EQ(Eval("a+b*2").IntValue, 21);
+    EXPECT_TRUE(Errors().empty());
+}
+
+// A text that parsed at the top level still meets the nesting limit when it is
+// evaluated deep inside other expressions.
+TEST_F(Evaluator, RepeatedTextKeepsTheNestingLimit) {
+    Int("q[2]");
+    const std::string groups = std::string(120, '(') + "1" + std::string(120, ')');
+    EXPECT_EQ(Eval(groups).IntValue, 1);
+    EXPECT_TRUE(Errors().empty());
+    std::string chain = groups;
+    for (int i = 0; i < 150; ++i) chain = "q[" + chain + "]";
+    ResetErrors();
+    Eval(chain);
+    EXPECT_EQ(Errors(), std::vector<std::string>{kTooDeep});
+}
+
 TEST_F(Evaluator, ShiftJisNamesWithBracketAndOperatorTrailBytes) {
     const std::string data = SjisOf("データ");  // 83 66 81 5B 83 5E: '[' and '^' trail bytes
     const std::string minus = SjisOf("−");      // 81 7C: '|' trail byte

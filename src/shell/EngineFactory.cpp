@@ -3,6 +3,7 @@
 #include "base/MemStream.h"
 #include "base/MiscMath.h"
 #include "ext/uBregExpLib.h"
+#include "graphics/ARGB8888Lib.h"
 #include "ext/uScriptReplaceDLL.h"
 #include "platform/SystemFonts.h"
 #include "shell/EngineScript.h"
@@ -43,6 +44,7 @@ TEngineFactory MakeEngineFactory() {
         TZelSystemParts p;
         p.loadTables = LoadTables;
         p.makeScript = MakeScriptFactory(storage, platform.display);
+        p.toggleFrameParity = ToggleInterlaceParity;  // interlaced drawing alternates rows each frame
         return p;
     };
     return f;

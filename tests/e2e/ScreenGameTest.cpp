@@ -148,4 +148,32 @@ TEST(ScreenGame, ScreenshotsHoldTheComposedScreen) {
     fs::remove_all(work);
 }
 
+// With Interlace=1 each frame draws the rows of one parity, and the parity
+// flips every frame, so after two frames every row holds the scene.
+TEST(ScreenGame, InterlacedFramesFillEveryRow) {
+    ASSERT_TRUE(std::string(ZELPACK_BIN).size() > 0) << "zelpack is not built";
+    const fs::path work = fs::temp_directory_path() / ("zel_screen_il_" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work / "game" / "GameData" / "System");
+    const fs::path src = fs::path(ZEL_SOURCE_DIR) / "tests" / "games" / "screen";
+    ASSERT_EQ(Shell(std::string(ZELPACK_BIN) + " create " + (work / "game" / "GameData" / "data0.pack").string() + " " +
+                    src.string() + " --sjis-from-utf8 >/dev/null"),
+              0);
+    ASSERT_TRUE(zel::AtomicWriteFile((work / "game" / "GameData" / "System" / "config.txt").string(), "Interlace=1\r\n"));
+    const fs::path err = work / "err.txt";
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 20 --step 100 --screenshot 20:" +
+                             (work / "s20.png").string() + " " + (work / "game").string() + " >/dev/null 2>" +
+                             err.string());
+    std::string errText;
+    zel::ReadWholeFile(err.string(), errText);
+    ASSERT_EQ(status, 0) << errText;
+    std::string png, why;
+    Picture shot;
+    ASSERT_TRUE(zel::ReadWholeFile((work / "s20.png").string(), png));
+    ASSERT_TRUE(DecodeRgbPng(png, shot, why)) << why;
+    ASSERT_EQ(shot.height, 240);
+    for (int y : {0, 1, 120, 121, 238, 239}) EXPECT_EQ(shot.At(160, y), 0xFF0000u) << "row " << y;
+    fs::remove_all(work);
+}
+
 }  // namespace

@@ -111,7 +111,8 @@ bool TScriptRoutine::LoadFromStream(TMemoryStream& s) {
         if (!ValidStoredCount(n, kMaxScriptBlocks)) return false;
         s.RequireItems(static_cast<uint64_t>(n), kMinBlockBytes);
         for (int32_t i = 0; i < n; ++i) {
-            if (!r.NewChild()->LoadFromStream(s)) return false;
+            // Restoring a stack is not pushing onto it: no overflow message.
+            if (!r.AppendChild()->LoadFromStream(s)) return false;
         }
         for (std::string& name : r.scopedObjects) name = ReadLenString(s);
         r.waitState = s.ReadU8();
@@ -175,7 +176,7 @@ bool TScriptThread::LoadFromStream(TMemoryStream& s) {
         if (!ValidStoredCount(n, kMaxScriptRoutines)) return false;
         s.RequireItems(static_cast<uint64_t>(n), kMinRoutineBytes);
         for (int32_t i = 0; i < n; ++i) {
-            if (!t.NewChild()->LoadFromStream(s)) return false;
+            if (!t.AppendChild()->LoadFromStream(s)) return false;
         }
     } catch (const EStreamError&) {
         return false;

@@ -50,6 +50,13 @@ class TZelCalculation {
 public:
     // Nested groups, index expressions and increments may go this deep.
     static constexpr int kMaxNesting = 256;
+    // Bytes of text that the nested evaluations of one expression may read in all,
+    // each evaluation counting kEvaluationCost more. An increment evaluates a
+    // copy of its operand's text, so increments nested in groups or index
+    // lists double the work at every level; past this budget the expression
+    // fails as one that nests too deep.
+    static constexpr size_t kMaxEvaluatedBytes = size_t{1} << 18;
+    static constexpr size_t kEvaluationCost = 64;
 
     // The callbacks build and free the objects of object variables; without
     // them object variables hold names only.
@@ -138,6 +145,7 @@ private:
     int evalDepth_ = 0;  // nested Evaluate calls (picks the scratch)
     int nesting_ = 0;    // Evaluate calls plus group expansions (the depth limit)
     bool tooDeep_ = false;
+    size_t evaluatedBytes_ = 0;  // text read by the nested evaluations of one expression
 };
 
 }  // namespace zel

@@ -159,8 +159,13 @@ TZelCalculation::TScratch& TZelCalculation::ScratchAt(int depth) {
 
 TReturnValue TZelCalculation::Evaluate(std::string_view text, int32_t level) {
     if (text.empty()) return {};
-    if (nesting_ == 0) tooDeep_ = false;
-    if (nesting_ >= kMaxNesting) {
+    if (nesting_ == 0) {
+        tooDeep_ = false;
+        evaluatedBytes_ = 0;
+    } else {
+        evaluatedBytes_ += text.size() + kEvaluationCost;
+    }
+    if (nesting_ >= kMaxNesting || evaluatedBytes_ > kMaxEvaluatedBytes) {
         if (!tooDeep_) Report(calcmsg::kTooDeep);
         tooDeep_ = true;
         return {};

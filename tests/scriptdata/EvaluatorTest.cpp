@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -409,6 +410,42 @@ TEST_F(Evaluator, RepeatedTextKeepsTheNestingLimit) {
     ResetErrors();
     Eval(chain);
     EXPECT_EQ(Errors(), std::vector<std::string>{kTooDeep});
+}
+
+// An increment evaluates a copy of its operand's text, so increments of
+// groups or elements nested in one another double the work at every level:
+// such an expression stops at the work budget instead of running for hours,
+// while a few levels still behave as before.
+TEST_F(Evaluator, NestedIncrementsStopAtTheWorkBudget) {
+    Int("a");
+    Int("q[4]");
+    auto groups = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += "(a+";
+        s += "1";
+        for (int i = 0; i < n; ++i) s += ")++";
+        return s;
+    };
+    auto elements = [](int n) {
+        std::string s = "0";
+        for (int i = 0; i < n; ++i) s = "q[" + s + "]++";
+        return s;
+    };
+    for (const std::string& text : {groups(40), elements(40)}) {
+        ResetErrors();
+        Eval(text);
+        // The failed steps report as they always did; the budget once.
+        const std::vector<std::string> errors = Errors();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), kTooDeep), 1) << text;
+    }
+    ResetErrors();
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(calc.GlobalStore().WriteInteger("q", i, 0));
+    // The outer increment reads its element's text, inner increment included,
+    // once more on each side of its assignment.
+    EXPECT_EQ(Eval("q[q[0]++]++").Kind, rkInteger);
+    EXPECT_EQ(Get("q[0]"), 3);
+    EXPECT_EQ(Get("q[2]"), 1);
+    EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(Evaluator, ShiftJisNamesWithBracketAndOperatorTrailBytes) {

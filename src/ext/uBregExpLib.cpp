@@ -378,7 +378,9 @@ struct TBRegExp::Impl {
     explicit Impl(size_t cap) : capacity(std::max<size_t>(cap, 1)) {
         cctx = pcre2_compile_context_create(nullptr);
         mctx = pcre2_match_context_create(nullptr);
-        jitStack = pcre2_jit_stack_create(32 * 1024, 1024 * 1024, nullptr);
+        // Small, so that runaway recursion fails within milliseconds (its cost
+        // grows with the square of the depth) and goes to the interpreter.
+        jitStack = pcre2_jit_stack_create(32 * 1024, 128 * 1024, nullptr);
         if (!cctx || !mctx) throw EBRegExpError("out of memory for the regular-expression contexts");
         pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
         pcre2_set_bsr(cctx, PCRE2_BSR_ANYCRLF);
@@ -571,9 +573,17 @@ struct TBRegExp::Impl {
         // that pcre2_match would repeat hold here by construction (start within
         // the subject, a mapped subject valid UTF-8, options JIT supports).
         const auto* text = reinterpret_cast<PCRE2_SPTR>(subj);
-        const int rc = p.jit ? pcre2_jit_match(p.code, text, subjLen, start, options, p.md, mctx)
-                             : pcre2_match(p.code, text, subjLen, start, options | (p.sjis ? PCRE2_NO_UTF_CHECK : 0),
-                                           p.md, mctx);
+        int rc = p.jit ? pcre2_jit_match(p.code, text, subjLen, start, options, p.md, mctx)
+                       : pcre2_match(p.code, text, subjLen, start, options | (p.sjis ? PCRE2_NO_UTF_CHECK : 0),
+                                     p.md, mctx);
+        // Machine code that runs out of its stack (deep recursion, which it
+        // also walks far more slowly the deeper it goes) hands the call to the
+        // interpreter, which notices recursion that never moves on and keeps
+        // its own step, depth and memory limits.
+        if (p.jit && rc == PCRE2_ERROR_JIT_STACKLIMIT) {
+            rc = pcre2_match(p.code, text, subjLen, start,
+                             options | PCRE2_NO_JIT | (p.sjis ? PCRE2_NO_UTF_CHECK : 0), p.md, mctx);
+        }
         if (rc >= 0) return 1;
         if (rc == PCRE2_ERROR_NOMATCH) return 0;
         Fail(p, rc);

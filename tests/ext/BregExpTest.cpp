@@ -346,3 +346,20 @@ TEST(BRegExp, CatastrophicPatternStopsAtTheLimit) {
     // The matcher is still fine afterwards.
     EXPECT_EQ(re.Match("/(a+)+$/", "aaa"), (Texts{"aaa", "aaa"}));
 }
+
+// Recursion that never moves on ("|(?R)" where no empty match is allowed)
+// exhausts the machine code's stack, ever more slowly the deeper it goes; the
+// call then goes to the interpreter, which steps over it at once and finds
+// the match Perl finds.
+TEST(BRegExp, RunawayRecursionEndsQuicklyWithPerlsResult) {
+    TBRegExp re;
+    ClearErrors();
+    SetErrorFlag(false);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(re.Split("/|(?R)/", "ab", 0), (Texts{"a", "b"}));
+    EXPECT_EQ(re.Split("/|(?R)/x", "xyz", 0), (Texts{"x", "y", "z"}));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    EXPECT_LT(ms.count(), 500);
+    EXPECT_TRUE(re.LastMessage().empty());
+    EXPECT_FALSE(ErrorFlag());
+}

@@ -38,12 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reader.LoadFile("main.s", true)) return 0;
     WalkToEnd(reader);
 
-    // Every label (at most a few hundred, to keep runs short), then a saved
-    // position must restore.
+    // Up to 16 labels spread over the list (each restore loads the whole
+    // source again), then a saved position must restore.
     const auto labels = reader.Labels();
-    size_t n = 0;
-    for (const TLabelData& label : labels) {
-        if (++n > 200) break;
+    const size_t stride = labels.size() / 16 + 1;
+    for (size_t i = 0; i < labels.size(); i += stride) {
+        const TLabelData& label = labels[i];
         if (!reader.JumpToLabel(label.name, 0, 0)) continue;
         reader.NextSegment();
         reader.NextSegment();

@@ -13,6 +13,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz-smoke: clang++ not found, fuzz targets not run"
   exit 0
 fi
+mkdir -p "$root/build"
 if ! scripts/build.sh fuzz zel_fuzz_all >"$root/build/fuzz-smoke-build.log" 2>&1; then
   tail -40 "$root/build/fuzz-smoke-build.log"
   echo "fuzz-smoke: the fuzz targets do not build"

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "storage/uFilePack.h"
@@ -63,20 +64,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hp.SetChecksumCheck((flags & 4) != 0);
     hp.SetOnChecksumError([](const std::string&) {});
 
+    // Each entry may declare up to 64 MiB of unpacked data, so one input reads
+    // at most 8 entries by number and 8 by name.
+    constexpr size_t kReads = 8;
     TFilePack& pack = *hp.Pack();
     std::set<std::string> names;
-    for (size_t i = 0; i < pack.Count(); ++i) {
+    for (size_t i = 0; i < pack.Count() && i < kReads; ++i) {
         names.insert(pack.EntryName(i));
         try {
             pack.ReadEntry(static_cast<int64_t>(i));
         } catch (const EZelError&) {
         }
     }
-    if (THashTable* index = pack.HashIndex())
-        for (const std::string& name : index->Names()) names.insert(name);
-    if (THashTable* index = hp.ExternalIndex())
-        for (const std::string& name : index->Names()) names.insert(name);
-    for (const std::string& name : names) {
+    // Names the indexes know first: they may point anywhere.
+    std::vector<std::string> order;
+    for (THashTable* index : {hp.ExternalIndex(), pack.HashIndex()})
+        if (index)
+            for (const std::string& name : index->Names())
+                if (names.insert(name).second) order.push_back(name);
+    for (size_t i = 0; i < pack.Count() && i < kReads; ++i) order.push_back(pack.EntryName(i));
+    size_t n = 0;
+    for (const std::string& name : order) {
+        if (++n > kReads) break;
         ReadQuietly(hp, name);
         try {
             pack.ReadFile(name);

@@ -32,6 +32,7 @@
 
 #include "graphics/ARGB8888Kernels.h"
 #include "graphics/ARGB8888Lib.h"
+#include "BenchRatio.h"
 
 using namespace zel;
 
@@ -201,21 +202,6 @@ void BM_PixmanOver(benchmark::State& state, bool sprite) {
 #endif
 
 // Keeps the time per iteration of every benchmark for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
-            // With repetitions the fastest run counts: slower ones met other load.
-            const std::string name = r.run_name.function_name;
-            const double t = r.GetAdjustedRealTime();
-            if (!times.count(name) || t < times[name]) times[name] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -245,7 +231,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("pixman_OVER_sprite", BM_PixmanOver, true)->Unit(benchmark::kMicrosecond);
 #endif
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    zel::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

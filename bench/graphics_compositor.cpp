@@ -24,6 +24,7 @@
 #include "graphics/ARGB8888CellDrawLib.h"
 #include "graphics/ZelGraphicLib.h"
 #include "platform/Devices.h"
+#include "BenchRatio.h"
 
 using namespace zel;
 
@@ -162,20 +163,6 @@ void BM_CrossFadeFrame(benchmark::State& state) {
     }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
-            const std::string name = r.run_name.function_name;
-            const double t = r.GetAdjustedRealTime();
-            if (!times.count(name) || t < times[name]) times[name] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,7 +173,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("crossfade_frame", BM_CrossFadeFrame)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("memcpy_1_frame", BM_MemcpyLayers, 1)->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    zel::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

@@ -21,6 +21,7 @@
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
 #include "graphics/uARGBSaveFile.h"
+#include "BenchRatio.h"
 
 using namespace zel;
 
@@ -139,20 +140,6 @@ void BM_LibpngSimplifiedToBgra(benchmark::State& state) {
     }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
-            const std::string name = r.run_name.function_name;
-            const double t = r.GetAdjustedRealTime();
-            if (!times.count(name) || t < times[name]) times[name] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,7 +149,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("png_libpng_simplified_BGRA", BM_LibpngSimplifiedToBgra)
         ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    zel::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     auto& t = reporter.times;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/HeadlessDisplay.h"
+#include "BenchRatio.h"
 
 using namespace zel;
 
@@ -67,20 +68,6 @@ void BM_Present(benchmark::State& state, bool interlaced) {
     }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
-            const std::string name = r.run_name.function_name;
-            const double t = r.GetAdjustedRealTime();
-            if (!times.count(name) || t < times[name]) times[name] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,7 +75,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("present_full_frame", BM_Present, false)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("present_interlaced_frame", BM_Present, true)->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    zel::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     auto& t = reporter.times;

@@ -21,6 +21,7 @@
 #include "storage/PackLib.h"
 #include "storage/uFilePack.h"
 #include "storage/uFilePackWriter.h"
+#include "BenchRatio.h"
 
 namespace {
 
@@ -185,20 +186,6 @@ void BM_Memcpy(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(n));
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
-            const std::string name = r.run_name.function_name;
-            const double t = r.GetAdjustedRealTime();
-            if (!times.count(name) || t < times[name]) times[name] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -208,7 +195,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("read_all_entries_64MiB_pack", BM_ReadPack)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("memcpy_64MiB", BM_Memcpy)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    zel::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

@@ -28,6 +28,18 @@ inline size_t NextCharPos(std::string_view s, size_t pos) {
     return pos >= s.size() ? s.size() : pos + CharLen(s, pos);
 }
 
+// Control bytes and the space (0x00-0x20). No trail byte of a double-byte
+// character lies in that range, so trimming blanks never splits one.
+constexpr bool IsBlank(char c) { return static_cast<uint8_t>(c) <= 0x20; }
+
+// The text without the blanks at either end.
+constexpr std::string_view TrimBlanks(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
 constexpr char AsciiLowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 constexpr char AsciiUpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 

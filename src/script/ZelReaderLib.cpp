@@ -47,17 +47,6 @@ constexpr char kColumnMark[] = "\x8c\x85";
 // Smallest stored rule: two empty strings and the kind.
 constexpr uint64_t kMinRuleBytes = 2 + 2 + 4;
 
-constexpr bool IsBlank(char c) { return static_cast<uint8_t>(c) <= 0x20; }
-
-// Drops leading and trailing bytes up to and including space. Trail bytes of
-// double-byte characters are never in that range, so this never splits one.
-std::string_view TrimBlanks(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 // Longest head of text of at most max bytes that ends on a character boundary.
 std::string_view CutText(std::string_view text, size_t max) {
     if (text.size() <= max) return text;

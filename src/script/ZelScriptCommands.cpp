@@ -12,15 +12,6 @@ namespace zel {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<uint8_t>(c) <= 0x20; }
-
-std::string_view Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 // Every occurrence of old (ignoring case) replaced by new. Occurrences start
 // on character boundaries only, so a double-byte character is never cut.
 std::string ReplaceNoCase(std::string_view text, std::string_view old, std::string_view by) {
@@ -85,7 +76,7 @@ bool TZelScript::GeneralCommand(int32_t code, const std::vector<std::string>& f)
     switch (code) {
         case Cmd("upc"): stringResult(AsciiUpper(StrArg(f[1]))); return true;
         case Cmd("lowc"): stringResult(AsciiLower(StrArg(f[1]))); return true;
-        case Cmd("trim"): stringResult(Trim(StrArg(f[1]))); return true;
+        case Cmd("trim"): stringResult(TrimBlanks(StrArg(f[1]))); return true;
         case Cmd("hanc"): stringResult(ToHalfWidth(StrArg(f[1]))); return true;
         case Cmd("zenc"): stringResult(ToFullWidth(StrArg(f[1]))); return true;
         case Cmd("len"): intResult(CharCount(StrArg(f[1]))); return true;

@@ -14,15 +14,6 @@ namespace zel {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<uint8_t>(c) <= 0x20; }
-
-std::string_view Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 // Reporting of the evaluator switched off for a probe, restored afterwards.
 class TQuiet {
 public:
@@ -201,7 +192,7 @@ void TZelScript::SetRequest(int32_t request, std::string_view argument) {
 TReturnValue TZelScript::Evaluate(std::string_view text) { return calc_.Evaluate(text, Level()); }
 
 std::string TZelScript::LabelArgument(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty()) return {};
     if (text.size() > 2 && text.substr(0, 2) == "@@") return std::string(text);
     // Labels are usually written bare ("*OnClick"): a text that gives no value
@@ -213,7 +204,7 @@ std::string TZelScript::LabelArgument(std::string_view text) {
 }
 
 std::string TZelScript::FileArgument(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty() || EqualsNoCase(text, "self")) return "self";
     std::string name;
     {
@@ -249,7 +240,7 @@ void TZelScript::SetResultStr(std::string_view text, int32_t index) {
 // Dispatch
 
 void TZelScript::Dispatch(std::string_view segment) {
-    const std::string_view seg = Trim(segment);
+    const std::string_view seg = TrimBlanks(segment);
     if (seg.empty() || (seg[0] != '\\' && seg[0] != '@')) return;
     if (trace_) trace_(reader_.PositionText(), seg);
 
@@ -577,7 +568,7 @@ void TZelScript::DeclareParameters(int32_t level, const std::vector<std::string>
     for (int32_t i = 0; i < 16; ++i) {
         const size_t n = firstParam + static_cast<size_t>(i);
         if (n >= f.size()) break;
-        const std::string_view text = Trim(f[n]);
+        const std::string_view text = TrimBlanks(f[n]);
         if (text.empty()) continue;
         TReturnValue v;
         {

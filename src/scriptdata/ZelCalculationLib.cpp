@@ -11,15 +11,6 @@ namespace zel {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<uint8_t>(c) <= 0x20; }
-
-std::string_view TrimBlanks(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 // True when the last character (not merely the last byte) is ']'.
 bool EndsWithBracket(std::string_view s) {
     if (s.empty() || s.back() != ']') return false;

@@ -29,15 +29,6 @@ bool IsOperatorChar(char c) {
     }
 }
 
-bool IsBlank(char c) { return static_cast<uint8_t>(c) <= 0x20; }
-
-std::string_view TrimBlanks(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 // Code of a two-character operator, 0 when the pair is none.
 char PairOperator(char a, char b) {
     if (b == '=') {

@@ -29,7 +29,7 @@ if [ "$target" = all ]; then
   targets=()
   for f in "$bin"/zel_fuzz_*; do
     name=${f##*/zel_fuzz_}
-    [ "$name" = make_seeds ] && continue
+    case $name in make_*) continue ;; esac
     [ -x "$f" ] && targets+=("$name")
   done
 else

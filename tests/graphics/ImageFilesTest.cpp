@@ -477,6 +477,41 @@ TEST(ImageFiles, DecodeJpegRefusesHugeDeclaredSizes) {
     }
 }
 
+// A few hundred bytes declaring 64 Mpx would take seconds to decode into
+// filler: refused at once. A file cut in the middle of its data still loads.
+TEST(ImageFiles, DecodeJpegRefusesSizesItsDataCannotHold) {
+    TMemoryStream s;
+    ASSERT_TRUE(SaveJpeg(Smooth(64, 64), s, 90));
+    const std::vector<uint8_t> whole = Bytes(s);
+    std::vector<uint8_t> v = whole;
+    // Patch the SOF0 frame size to 8000 x 8000.
+    for (size_t i = 0; i + 8 < v.size(); ++i)
+        if (v[i] == 0xFF && v[i + 1] == 0xC0) {
+            v[i + 5] = v[i + 7] = 0x1F;
+            v[i + 6] = v[i + 8] = 0x40;
+            break;
+        }
+    TARGB8888 img;
+    try {
+        DecodeJpeg(v.data(), v.size(), TJpegOutput::Auto, img);
+        ADD_FAILURE() << "8000 x 8000 pixels from " << v.size() << " bytes were accepted";
+    } catch (const EImageFileError& e) {
+        EXPECT_NE(e.Detail().find("for its data"), std::string::npos) << e.Detail();
+    }
+    size_t sos = 0;
+    while (sos + 1 < whole.size() && !(whole[sos] == 0xFF && whole[sos + 1] == 0xDA)) ++sos;
+    ASSERT_LT(sos + 1, whole.size());
+    const size_t cut = sos + (whole.size() - sos) / 2;
+    const std::vector<uint8_t> half(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(cut));
+    try {
+        DecodeJpeg(half.data(), half.size(), TJpegOutput::Auto, img);
+    } catch (const EImageFileError& e) {
+        ADD_FAILURE() << e.Detail();
+    }
+    EXPECT_EQ(img.Width(), 64);
+    EXPECT_EQ(img.Height(), 64);
+}
+
 // ---------------------------------------------------------------- PNG
 
 struct PngCase {

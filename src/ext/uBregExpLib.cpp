@@ -302,16 +302,18 @@ bool IsAscii(const std::string& s) {
 
 // Time budget of one operation whose loop calls PCRE2 again and again (every
 // occurrence of a substitution, every piece of a split): each call is held to
-// the match limit, and the loop as a whole to kLoopBudget. The clock is read
-// only every 32 calls, so short operations never read it.
+// the match limit, and the loop as a whole to kLoopBudget. The clock starts at
+// the second call and is read at every call after it: a single call costly
+// enough to reach the match limit takes far longer than reading the clock, so
+// the budget must not wait for dozens of them.
 constexpr auto kLoopBudget = std::chrono::milliseconds(200);
 
 class LoopBudget {
 public:
     bool Spent() {
-        if ((++calls_ & 31) != 0) return false;
+        if (++calls_ == 1) return false;
         const auto now = std::chrono::steady_clock::now();
-        if (calls_ == 32) {
+        if (calls_ == 2) {
             start_ = now;
             return false;
         }

@@ -9,7 +9,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zel;
     zelfuzz::ResetErrors();
-    zelfuzz::CompositorScene scene;
+    // Two scenes live across inputs (building one costs more than a run):
+    // each input starts from a reset compositor and a captured frame.
+    static zelfuzz::CompositorScene scene, again;
+    scene.g.Reset();
     scene.Frame(0);
     scene.g.Capture(0xFFFF);
     TMemoryStream s(std::vector<uint8_t>(data, data + size));
@@ -24,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream saved;
     scene.g.SaveState(saved);
     saved.Rewind();
-    zelfuzz::CompositorScene again;
+    again.g.Reset();
     try {
         again.g.LoadState(saved);
     } catch (const EZelError&) {

@@ -181,12 +181,17 @@ Layout ReadLayout(const uint8_t* p, size_t avail, uint8_t fillAlpha) {
     return L;
 }
 
+// Uncompressed rows: the last row's padding may be missing; every pixel must be there.
+void RequireRows(size_t avail, const Layout& L) {
+    const uint64_t stride = ((uint64_t(L.width) * L.bpp + 31) / 32) * 4;
+    const uint64_t lastRow = (uint64_t(L.width) * L.bpp + 7) / 8;
+    if (L.dataOffset + stride * uint64_t(L.height - 1) + lastRow > avail) Fail("file ends inside the pixel data");
+}
+
 size_t DecodeRows(const uint8_t* p, size_t avail, const Layout& L, TARGB8888& img, uint8_t fillAlpha) {
     const int64_t w = L.width, h = L.height;
     const uint64_t stride = ((uint64_t(w) * L.bpp + 31) / 32) * 4;
-    const uint64_t lastRow = (uint64_t(w) * L.bpp + 7) / 8;
-    // The last row's padding may be missing; every pixel must be there.
-    if (L.dataOffset + stride * uint64_t(h - 1) + lastRow > avail) Fail("file ends inside the pixel data");
+    RequireRows(avail, L);
     const uint32_t fill = uint32_t{fillAlpha} << 24;
     const size_t paletteSize = L.palette.size();
     for (int64_t r = 0; r < h; ++r) {
@@ -322,9 +327,12 @@ size_t DecodeRle(const uint8_t* p, size_t avail, const Layout& L, TARGB8888& img
 
 size_t TBmpReader::Read(const uint8_t* p, size_t avail, TARGB8888& img, uint8_t alphaWithoutAlphaData) {
     const Layout L = ReadLayout(p, avail, alphaWithoutAlphaData);
+    const bool rle = L.coding == Coding::Rle8 || L.coding == Coding::Rle4 || L.coding == Coding::Rle24;
+    // A short file is refused before the picture is allocated: a few hundred
+    // bytes may declare tens of megapixels.
+    if (!rle) RequireRows(avail, L);
     TARGB8888 tmp;
     tmp.NewImage(static_cast<int32_t>(L.width), static_cast<int32_t>(L.height));
-    const bool rle = L.coding == Coding::Rle8 || L.coding == Coding::Rle4 || L.coding == Coding::Rle24;
     const size_t used = rle ? DecodeRle(p, avail, L, tmp, alphaWithoutAlphaData)
                             : DecodeRows(p, avail, L, tmp, alphaWithoutAlphaData);
     tmp.UpdateTransparency();

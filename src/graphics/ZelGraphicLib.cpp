@@ -129,6 +129,16 @@ std::vector<uint8_t> ScreenJpeg(const TARGB8888& img, int32_t w, int32_t h) {
     return out.TakeBytes();
 }
 
+// Reads the rule picture `name` from the game files into rule; false when
+// there is no such file. A picture that cannot be decoded raises.
+bool ReadRulePicture(IGameFiles* files, const std::string& name, TARGB8888& rule) {
+    if (!files || name.empty()) return false;
+    auto stream = files->OpenGameFile(name);
+    if (!stream) return false;
+    LoadFromStream(rule, stream.get(), name);
+    return true;
+}
+
 }  // namespace
 
 TZelGraphic::TZelGraphic() {
@@ -304,11 +314,8 @@ void TZelGraphic::StartTransition() {
 }
 
 bool TZelGraphic::LoadRule(const std::string& name) {
-    if (!files_ || name.empty()) return false;
-    auto stream = files_->OpenGameFile(name);
-    if (!stream) return false;
     TARGB8888 rule;
-    LoadFromStream(rule, stream.get(), name);
+    if (!ReadRulePicture(files_, name, rule)) return false;
     frozen_.CopyAlpha(rule);
     frozen_.UpdateTransparency();
     frozen_.Touch();
@@ -381,13 +388,7 @@ void TZelGraphic::FadeIn(int32_t duration, int32_t layer, const std::string& nam
     // The rule picture is read first, so that one that cannot be decoded
     // raises before anything changed.
     TARGB8888 rule;
-    bool haveRule = false;
-    if (!name.empty() && !wipe && files_) {
-        if (auto stream = files_->OpenGameFile(name)) {
-            LoadFromStream(rule, stream.get(), name);
-            haveRule = true;
-        }
-    }
+    const bool haveRule = !wipe && ReadRulePicture(files_, name, rule);
     StartTransition();
     layer_ = layer;
     duration_ = duration;
@@ -409,13 +410,7 @@ void TZelGraphic::FadeIn(int32_t duration, int32_t layer, const std::string& nam
 void TZelGraphic::FadeOut(int32_t duration, int32_t layer, const std::string& name) {
     if (!name.empty() && IsWipeName(name)) return;  // an animated wipe only fades in
     TARGB8888 rule;
-    bool haveRule = false;
-    if (!name.empty() && files_) {
-        if (auto stream = files_->OpenGameFile(name)) {
-            LoadFromStream(rule, stream.get(), name);
-            haveRule = true;
-        }
-    }
+    const bool haveRule = ReadRulePicture(files_, name, rule);
     StartTransition();
     layer_ = layer;
     duration_ = duration;
@@ -499,13 +494,8 @@ void TZelGraphic::LoadState(TMemoryStream& s) {
     TARGB8888 frozenPicture, framePicture, rule;
     if (b.flags[0]) ReadPicture(s, frozenPicture);
     if (b.flags[1]) ReadPicture(s, framePicture);
-    bool haveRule = false;
-    if ((b.kind == tkRuleFadeIn || b.kind == tkRuleFadeOut) && files_ && !b.name.empty()) {
-        if (auto stream = files_->OpenGameFile(b.name)) {
-            LoadFromStream(rule, stream.get(), b.name);
-            haveRule = true;
-        }
-    }
+    const bool haveRule =
+        (b.kind == tkRuleFadeIn || b.kind == tkRuleFadeOut) && ReadRulePicture(files_, b.name, rule);
 
     // Everything was read: the compositor takes the saved state.
     Reset();

@@ -261,29 +261,145 @@ private:
     bool full_ = false;
 };
 
-enum class TExpand { Ok, Full, Cycle };
+using TCodeTable = std::array<uint8_t, 256>;
 
-// Expands one packed byte through the pair table into dst[0, cap): left
-// halves first, with the 512-entry stack that every valid table fits in.
-TExpand ExpandCode(uint8_t ch, const std::array<uint8_t, 256>& left, const std::array<uint8_t, 256>& right,
-                   uint8_t* dst, size_t cap, size_t& written) {
-    uint8_t stack[512];
-    size_t sp = 0, w = 0;
-    for (;;) {
-        if (left[ch] == ch) {
-            if (w >= cap) return TExpand::Full;
-            dst[w++] = ch;
-            if (sp == 0) break;
-        } else {
-            if (sp + 2 > sizeof stack) return TExpand::Cycle;
-            stack[sp++] = right[ch];
-            stack[sp++] = left[ch];
-        }
-        ch = stack[--sp];
+// Expansion lengths past this are all "too long" (a few table bytes can nest
+// to 2^255 bytes).
+constexpr uint64_t kLongExpansion = uint64_t{1} << 40;
+
+// One block's pair table and where each code's expansion already sits: in
+// the memo (short ones, made on first use; literals at the identity bytes in
+// front) or in the output (long ones). Expanding a code copies whatever part
+// of it is already somewhere, so the work is a copy per code and output
+// byte, even for tables that nest to the full declared size.
+class TPairExpander {
+public:
+    explicit TPairExpander(size_t memoCap) : memo_(256 + memoCap + 16) {
+        for (int c = 0; c < 256; ++c) memo_[c] = static_cast<uint8_t>(c);
     }
-    written = w;
-    return TExpand::Ok;
-}
+
+    TCodeTable left{}, right{};
+
+    // Forgets the previous block; false when the table has no pairs.
+    bool Reset() {
+        bool anyPair = false;
+        for (int c = 0; c < 256; ++c) {
+            const bool literal = left[c] == c;
+            memoOff[c] = static_cast<uint32_t>(c);
+            memoLen[c] = literal ? 1 : 0;
+            outLen[c] = 0;
+            state_[c] = 0;
+            anyPair |= !literal;
+        }
+        memoUsed_ = 256;
+        return anyPair;
+    }
+
+    // The memo, with 16 bytes to spare after every copy in it.
+    const uint8_t* MemoBase() const { return memo_.data(); }
+    // Where each code's expansion sits in the memo and in the output
+    // (length 0 = not there).
+    std::array<uint32_t, 256> memoOff{}, memoLen{};
+    std::array<uint32_t, 256> outOff{}, outLen{};
+
+    // The expanded length of pair code ch, worked out once per block for
+    // every code under it; false when the expansion reaches ch again.
+    bool Length(uint8_t ch, uint64_t& length) {
+        if (state_[ch] != 2 && !WorkOutLength(ch)) return false;
+        length = len_[ch];
+        return true;
+    }
+
+    // Expands ch (whose length is known) into the memo when it fits there.
+    bool ExpandIntoMemo(uint8_t ch, const uint8_t* output) {
+        if (len_[ch] > memo_.size() - 16 - memoUsed_) return false;
+        memoUsed_ = Expand(ch, memo_.data(), memoUsed_, output, true);
+        return true;
+    }
+    // Expands ch at output[at], where the caller made room; gives the end.
+    size_t ExpandIntoOutput(uint8_t ch, uint8_t* output, size_t at) { return Expand(ch, output, at, output, false); }
+
+private:
+    // 0 unknown, 1 being worked out, 2 known.
+    bool WorkOutLength(uint8_t ch) {
+        // Frames hold distinct codes being worked out, so there are at most 256.
+        struct Frame {
+            uint8_t code;
+            uint8_t next;  // 0 = left half next, 1 = right half, 2 = both known
+        };
+        std::array<Frame, 257> frames;
+        size_t depth = 0;
+        state_[ch] = 1;
+        frames[depth++] = {ch, 0};
+        while (depth > 0) {
+            Frame& f = frames[depth - 1];
+            if (f.next == 2) {
+                len_[f.code] = std::min(kLongExpansion, len_[left[f.code]] + len_[right[f.code]]);
+                state_[f.code] = 2;
+                --depth;
+                continue;
+            }
+            const uint8_t x = f.next == 0 ? left[f.code] : right[f.code];
+            ++f.next;
+            if (state_[x] == 2) continue;
+            if (state_[x] == 1) return false;
+            if (left[x] == x) {
+                len_[x] = 1;
+                state_[x] = 2;
+                continue;
+            }
+            state_[x] = 1;
+            frames[depth++] = {x, 0};
+        }
+        return true;
+    }
+
+    // Writes the expansion of pair code ch at dst[w] and notes where every
+    // code met on the way now sits; gives the end.
+    size_t Expand(uint8_t ch, uint8_t* dst, size_t w, const uint8_t* output, bool intoMemo) {
+        struct Frame {
+            uint8_t code;
+            uint8_t next;
+            uint32_t start;
+        };
+        std::array<Frame, 257> frames;
+        size_t depth = 0;
+        frames[depth++] = {ch, 0, static_cast<uint32_t>(w)};
+        while (depth > 0) {
+            Frame& f = frames[depth - 1];
+            if (f.next == 2) {
+                const uint32_t made = static_cast<uint32_t>(w - f.start);
+                if (intoMemo) {
+                    memoOff[f.code] = f.start;
+                    memoLen[f.code] = made;
+                } else {
+                    outOff[f.code] = f.start;
+                    outLen[f.code] = made;
+                }
+                --depth;
+                continue;
+            }
+            const uint8_t x = f.next == 0 ? left[f.code] : right[f.code];
+            ++f.next;
+            if (memoLen[x] != 0) {
+                std::memcpy(dst + w, memo_.data() + memoOff[x], memoLen[x]);
+                w += memoLen[x];
+            } else if (outLen[x] != 0) {
+                std::memmove(dst + w, output + outOff[x], outLen[x]);
+                w += outLen[x];
+            } else {
+                // The lengths were worked out, so x is a pair not on the way here.
+                frames[depth++] = {x, 0, static_cast<uint32_t>(w)};
+            }
+        }
+        return w;
+    }
+
+    std::vector<uint8_t> memo_;
+    size_t memoUsed_ = 256;
+    std::array<uint64_t, 256> len_{};
+    std::array<uint8_t, 256> state_{};
+};
 
 bool Fail(std::string* err, const char* why) {
     if (err) *err = why;
@@ -314,6 +430,32 @@ std::vector<uint8_t> PackBytes(std::span<const uint8_t> in, TPackStats* stats) {
     return out;
 }
 
+namespace {
+
+// The common case of expanding a block: copies the memo copy of each packed
+// byte to dst[o] while there is one and it ends by `limit`. Gives where it
+// stopped. Both buffers have 16 bytes to spare, so short copies are
+// fixed-size.
+const uint8_t* CopyRemembered(const uint8_t* p, const uint8_t* end, uint8_t* dst, size_t& at, size_t limit,
+                              const uint8_t* memo, const uint32_t* memoOff, const uint32_t* memoLen) {
+    size_t o = at;
+    for (; p != end; ++p) {
+        const uint8_t ch = *p;
+        const size_t len = memoLen[ch];
+        if (len == 0 || len > limit - o) break;
+        if (len <= 16) {
+            std::memcpy(dst + o, memo + memoOff[ch], 16);
+        } else {
+            std::memcpy(dst + o, memo + memoOff[ch], len);
+        }
+        o += len;
+    }
+    at = o;
+    return p;
+}
+
+}  // namespace
+
 bool UnpackBytes(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::string* err) {
     out.clear();
     const uint8_t* src = in.data();
@@ -332,17 +474,22 @@ bool UnpackBytes(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::st
     }
     if (size > kMaxUnpackedSize) return Fail(err, "packed data declares more than 64 MiB");
 
-    std::vector<uint8_t> result(size + 16);
+    // Real data seldom packs to less than a tenth; past 64 times the packed
+    // size the output grows as it is made (doubling, up to the declared size),
+    // so a few bytes declaring 64 MiB cost nothing until they expand that far.
+    // It keeps 16 bytes to spare for the fixed-size copies.
+    std::vector<uint8_t> result(std::min<size_t>(size, std::max<size_t>(n * 64, 65536)) + 16);
+    uint8_t* dst = result.data();
+    size_t room = result.size() - 16;  // bytes that fit before the spare ones
     size_t o = 0;
-    std::array<uint8_t, 256> left{}, right{};
-    // The expansion of every code: literals point at the identity bytes at
-    // the front of memo, pair codes at their expansion made on first use in
-    // the block (length 0 = not made yet, or too long to keep).
-    std::array<uint32_t, 256> memoOff{}, memoLen{};
-    std::array<bool, 256> direct{};
-    const size_t memoCap = std::min<size_t>(size, 65536);
-    std::vector<uint8_t> memo(256 + memoCap + 16);
-    for (int c = 0; c < 256; ++c) memo[c] = static_cast<uint8_t>(c);
+    const auto grow = [&result, size](size_t want) {
+        result.resize(std::max(want, std::min<size_t>(result.size() * 2, size_t{size})) + 16);
+        return result.data();
+    };
+    TPairExpander codes(std::min<size_t>(size, 65536));
+    const uint8_t* const memo = codes.MemoBase();
+    TCodeTable& left = codes.left;
+    TCodeTable& right = codes.right;
     while (pos < n) {
         for (int c = 0; c < 256; ++c) {
             left[c] = static_cast<uint8_t>(c);
@@ -386,56 +533,53 @@ bool UnpackBytes(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::st
         const uint8_t* const end = p + packed;
         pos += packed;
 
-        bool anyPair = false;
-        for (int c = 0; c < 256; ++c) {
-            const bool literal = left[c] == c;
-            memoOff[c] = static_cast<uint32_t>(c);
-            memoLen[c] = literal ? 1 : 0;
-            direct[c] = false;
-            anyPair |= !literal;
-        }
-        if (!anyPair) {
+        if (!codes.Reset()) {
             // Data that did not compress: the block is its own expansion.
             if (packed > size - o) return Fail(err, "packed data holds more bytes than it declares");
-            std::memcpy(result.data() + o, p, packed);
+            if (o + packed > room) {
+                dst = grow(o + packed);
+                room = result.size() - 16;
+            }
+            std::memcpy(dst + o, p, packed);
             o += packed;
             continue;
         }
-        size_t memoUsed = 256;
         while (p != end) {
+            p = CopyRemembered(p, end, dst, o, std::min<size_t>(room, size), memo, codes.memoOff.data(),
+                               codes.memoLen.data());
+            if (p == end) break;
+            // A code without a memo copy, or one the output has no room for yet.
             const uint8_t ch = *p++;
-            size_t len = memoLen[ch];
-            if (len == 0) {
-                size_t w = 0;
-                if (!direct[ch]) {
-                    const TExpand r =
-                        ExpandCode(ch, left, right, memo.data() + memoUsed, memo.size() - 16 - memoUsed, w);
-                    if (r == TExpand::Cycle) return Fail(err, "pair table nests too deep (a cycle)");
-                    if (r == TExpand::Ok) {
-                        memoOff[ch] = static_cast<uint32_t>(memoUsed);
-                        memoLen[ch] = static_cast<uint32_t>(w);
-                        memoUsed += w;
-                        len = w;
-                    } else {
-                        direct[ch] = true;
+            size_t len = codes.memoLen[ch];
+            size_t at = 0;
+            const bool fromOutput = len == 0;
+            if (fromOutput) {
+                len = codes.outLen[ch];
+                at = codes.outOff[ch];
+                if (len == 0) {
+                    uint64_t total = 0;
+                    if (!codes.Length(ch, total)) return Fail(err, "pair table nests too deep (a cycle)");
+                    if (total > size - o) return Fail(err, "packed data holds more bytes than it declares");
+                    if (codes.ExpandIntoMemo(ch, dst)) {
+                        --p;  // copied from the memo on the next pass
+                        continue;
                     }
-                }
-                if (direct[ch]) {
                     // Too long to remember: expand straight into the output.
-                    const TExpand r = ExpandCode(ch, left, right, result.data() + o, size - o, w);
-                    if (r == TExpand::Cycle) return Fail(err, "pair table nests too deep (a cycle)");
-                    if (r == TExpand::Full) return Fail(err, "packed data holds more bytes than it declares");
-                    o += w;
+                    if (o + total > room) {
+                        dst = grow(o + total);
+                        room = result.size() - 16;
+                    }
+                    o = codes.ExpandIntoOutput(ch, dst, o);
                     continue;
                 }
             }
             if (len > size - o) return Fail(err, "packed data holds more bytes than it declares");
-            // Both buffers have 16 bytes to spare, so short copies can be fixed-size.
-            if (len <= 16) {
-                std::memcpy(result.data() + o, memo.data() + memoOff[ch], 16);
-            } else {
-                std::memcpy(result.data() + o, memo.data() + memoOff[ch], len);
+            if (o + len > room) {
+                dst = grow(o + len);
+                room = result.size() - 16;
             }
+            // An earlier expansion in the output ends before o.
+            std::memcpy(dst + o, fromOutput ? dst + at : memo + codes.memoOff[ch], len);
             o += len;
         }
     }

@@ -33,7 +33,10 @@ for exe in "$root"/build/fuzz/fuzz/zel_fuzz_*; do
   case $t in make_*) continue ;; esac
   [ -x "$exe" ] || continue
   mkdir -p "$scratch/$t"
-  args=(-max_total_time="$seconds" -timeout=1 -malloc_limit_mb=256 -rss_limit_mb=2048
+  # A fixed seed makes the run the same on every machine (up to how far it
+  # gets); an input is reported as a hang only past 10 s, so a loaded machine
+  # does not fail it on an input that is merely slow there.
+  args=(-max_total_time="$seconds" -seed=1 -timeout=10 -malloc_limit_mb=256 -rss_limit_mb=2048
         -artifact_prefix="$scratch/$t/")
   [ -f "$root/fuzz/dict/$t.dict" ] && args+=(-dict="$root/fuzz/dict/$t.dict")
   if "$exe" "${args[@]}" "$scratch/$t" "$root/fuzz/corpus/$t" >"$scratch/$t.log" 2>&1; then

@@ -78,7 +78,8 @@ bool ConvertPiece(iconv_t cd, std::string_view in, std::string& out) {
 std::string AsciiLower(std::string_view s) { return FoldText<Lower>(s); }
 std::string AsciiUpper(std::string_view s) { return FoldText<Upper>(s); }
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareFolded(a, b) == 0;
+    // Names mostly come back spelt the same: the byte compare settles those.
+    return a.size() == b.size() && (a == b || CompareFolded(a, b) == 0);
 }
 int CompareNoCase(std::string_view a, std::string_view b) { return CompareFolded(a, b); }
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,22 @@ struct TZelCalculation::TReference {
 };
 
 
+// What an operand token is, worked out on its first evaluation and kept with
+// the parse: a number literal, a plain variable name (no sign, no index
+// list), or anything else. A plain name also remembers where it was found,
+// good while the level, the three stores and their layout stamps are the same.
+struct TOperandHint {
+    enum Class : uint8_t { Unknown, Other, NumberLiteral, PlainName };
+    uint8_t Kind = Unknown;
+    bool Found = false;
+    uint8_t Scope = 0;
+    int32_t Number = 0;
+    int32_t Item = -1;
+    int32_t Level = 0;
+    std::array<const TValue*, 3> Stores{};
+    std::array<uint64_t, 3> Stamps{};
+};
+
 // One entry of a token list or of the tree the precedence pass builds.
 struct TExprNode {
     enum Type : uint8_t { Operand, Operator, Combined };
@@ -30,6 +47,7 @@ struct TExprNode {
     uint32_t Len = 0;
     int32_t Left = -1;  // Combined: left and right operand nodes
     int32_t Right = -1;
+    mutable TOperandHint Hint;  // operands only
 };
 
 // Working memory of one nesting depth of Evaluate, kept between calls so that
@@ -42,6 +60,11 @@ struct TZelCalculation::TScratch {
     std::vector<int32_t> postfix;
     std::vector<int32_t> walk;
     TValueStack stack;
+    // The kept parse the current evaluation runs from, when there was one
+    // (held, so a nested evaluation replacing it in the cache is harmless).
+    std::shared_ptr<const TParsed> kept;
+    // The node each operand on the stack came from (null for results).
+    std::array<const TExprNode*, TValueStack::Capacity> operandOf{};
     bool unbalancedReported = false;  // once per expression, not once per group
     int groupDepth = 0;               // deepest group nesting the last parse went through
     int nestingBase = 0;              // the nesting count when that parse began

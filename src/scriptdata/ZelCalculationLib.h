@@ -26,6 +26,9 @@
 
 namespace zel {
 
+struct TExprNode;
+struct TOperandHint;
+
 enum TScopeCode : int {
     scNone = 0,
     scSystem = 1,
@@ -118,9 +121,16 @@ private:
     // Evaluates the index list of a reference; false when it has more than four.
     bool EvaluateIndices(const TReference& ref, int32_t level, TIndexList& idx);
     // Evaluates an operand value in place; false when it ends as kind 4.
-    bool EvaluateOperand(TReturnValue& value, int32_t level);
-    // Applies a binary operator; the result replaces l.
-    bool ApplyOperator(char op, TReturnValue& l, TReturnValue& r, int32_t level);
+    // `from` is the parse node a token came from, when known.
+    bool EvaluateOperand(TReturnValue& value, int32_t level, const TExprNode* from = nullptr);
+    // Applies a binary operator; the result replaces l. lFrom / rFrom as for
+    // EvaluateOperand.
+    bool ApplyOperator(char op, TReturnValue& l, TReturnValue& r, int32_t level, const TExprNode* lFrom = nullptr,
+                       const TExprNode* rFrom = nullptr);
+    // Works out what kind of operand a token is.
+    static void ClassifyOperand(TOperandHint& hint, std::string_view token);
+    // FindName for a plain-name operand, through what its hint remembers.
+    TScopeHit FindOperandName(TOperandHint& hint, std::string_view name, int32_t level);
 
     // Expression machinery (one TScratch per nesting depth of Evaluate).
     TScratch& ScratchAt(int depth);
@@ -141,7 +151,7 @@ private:
     TValue* globalOverride_ = nullptr;
     TValue* localOverride_ = nullptr;
     std::vector<std::unique_ptr<TScratch>> scratch_;
-    std::vector<TParsed> parseCache_;  // kParseCacheSlots slots, picked by a hash of the text
+    std::vector<std::shared_ptr<TParsed>> parseCache_;  // kParseCacheSlots slots, picked by a hash of the text
     int evalDepth_ = 0;  // nested Evaluate calls (picks the scratch)
     int nesting_ = 0;    // Evaluate calls plus group expansions (the depth limit)
     bool tooDeep_ = false;

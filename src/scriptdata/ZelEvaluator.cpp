@@ -143,6 +143,21 @@ private:
 
 }  // namespace
 
+void TZelCalculation::ClassifyOperand(TOperandHint& hint, std::string_view token) {
+    hint.Kind = TOperandHint::Other;
+    if (token.empty()) return;
+    const char first = token[0];
+    if (StartsLikeNumber(first)) {
+        if (ReadNumberToken(token, hint.Number)) hint.Kind = TOperandHint::NumberLiteral;
+        return;
+    }
+    if (first == '"' || first == '^') return;
+    TReference ref;
+    SplitReference(token, ref);
+    if (!ref.HasList && ref.Name.data() == token.data() && ref.Name.size() == token.size())
+        hint.Kind = TOperandHint::PlainName;
+}
+
 TZelCalculation::TScratch& TZelCalculation::ScratchAt(int depth) {
     while (scratch_.size() <= static_cast<size_t>(depth)) scratch_.push_back(std::make_unique<TScratch>());
     return *scratch_[static_cast<size_t>(depth)];
@@ -193,30 +208,36 @@ TReturnValue TZelCalculation::EvaluateToken(std::string_view text, int32_t level
 
 TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t level) {
     TScratch& s = ScratchAt(evalDepth_ - 1);
-    // A caller's text is copied: evaluating may change the variable it came from.
-    // Nested evaluations get texts that stay put while they run.
-    std::string_view src = text;
-    if (evalDepth_ == 1) {
-        s.src.assign(text);
-        src = s.src;
-    }
     s.stack.Clear();
-    bool ok = Parse(s, src, level);
+    bool ok = Parse(s, text, level);
     if (ok) {
-        for (int32_t id : s.postfix) {
-            const TExprNode node = s.nodes[static_cast<size_t>(id)];
+        // From the kept parse when there was one, else from the scratch.
+        const TParsed* kept = s.kept.get();
+        const std::string_view operands = kept ? std::string_view(kept->text) : std::string_view(s.text);
+        const std::vector<TExprNode>& nodes = kept ? kept->nodes : s.nodes;
+        const std::vector<int32_t>& postfix = kept ? kept->postfix : s.postfix;
+        for (int32_t id : postfix) {
+            const TExprNode& node = nodes[static_cast<size_t>(id)];
             if (node.Kind != TExprNode::Operand) {
                 // The operands are worked on where they lie; the result replaces the left one.
-                if (s.stack.Count() >= 2) {
-                    ok = ApplyOperator(node.Op, s.stack.Top(1), s.stack.Top(0), level);
-                    if (ok) s.stack.Drop(1);
+                const int n = s.stack.Count();
+                if (n >= 2) {
+                    ok = ApplyOperator(node.Op, s.stack.Top(1), s.stack.Top(0), level, s.operandOf[n - 2],
+                                       s.operandOf[n - 1]);
+                    if (ok) {
+                        s.stack.Drop(1);
+                        s.operandOf[n - 2] = nullptr;
+                    }
                 } else {
                     TReturnValue r = s.stack.Pop();
                     TReturnValue l = s.stack.Pop();
                     ok = ApplyOperator(node.Op, l, r, level) && s.stack.Push(std::move(l));
+                    if (ok) s.operandOf[0] = nullptr;
                 }
                 if (!ok) break;
-            } else if (!s.stack.PushToken(std::string_view(s.text).substr(node.Off, node.Len))) {
+            } else if (s.stack.PushToken(operands.substr(node.Off, node.Len))) {
+                s.operandOf[static_cast<size_t>(s.stack.Count() - 1)] = &node;
+            } else {
                 ok = false;  // more pending operands than the stack holds
                 break;
             }
@@ -224,29 +245,38 @@ TReturnValue TZelCalculation::EvaluateExpression(std::string_view text, int32_t 
     }
     if (ok && s.stack.Count() == 1) {
         TReturnValue v = s.stack.Pop();
-        if (!EvaluateOperand(v, level)) Report(calcmsg::kCalcError);
+        if (!EvaluateOperand(v, level, s.operandOf[0])) Report(calcmsg::kCalcError);
+        s.kept.reset();
         return v;
     }
+    s.kept.reset();
     s.stack.Clear();
     if (tooDeep_) return {};  // already reported where the limit was met
     Report(calcmsg::kBadExpression);
     return {};
 }
 
-bool TZelCalculation::Parse(TScratch& s, std::string_view src, int32_t level) {
-    const bool cacheable = src.size() <= kMaxCachedText && src.find("++") == std::string_view::npos &&
-                           src.find("--") == std::string_view::npos;
-    TParsed* slot = nullptr;
+bool TZelCalculation::Parse(TScratch& s, std::string_view text, int32_t level) {
+    const bool cacheable = text.size() <= kMaxCachedText && text.find("++") == std::string_view::npos &&
+                           text.find("--") == std::string_view::npos;
+    std::shared_ptr<TParsed>* slot = nullptr;
+    s.kept.reset();
     if (cacheable) {
         if (parseCache_.empty()) parseCache_.resize(kParseCacheSlots);
-        slot = &parseCache_[std::hash<std::string_view>{}(src) % kParseCacheSlots];
+        slot = &parseCache_[std::hash<std::string_view>{}(text) % kParseCacheSlots];
         // A hit is used only where the parse would not meet the nesting limit.
-        if (slot->key == src && !slot->key.empty() && nesting_ + slot->groupDepth < kMaxNesting) {
-            s.text = slot->text;
-            s.nodes = slot->nodes;
-            s.postfix = slot->postfix;
+        const TParsed* p = slot->get();
+        if (p && p->key == text && nesting_ + p->groupDepth < kMaxNesting) {
+            s.kept = *slot;
             return true;
         }
+    }
+    // A caller's text is copied: evaluating may change the variable it came
+    // from. Nested evaluations get texts that stay put while they run.
+    std::string_view src = text;
+    if (evalDepth_ == 1) {
+        s.src.assign(text);
+        src = s.src;
     }
     s.text.clear();
     s.nodes.clear();
@@ -260,13 +290,16 @@ bool TZelCalculation::Parse(TScratch& s, std::string_view src, int32_t level) {
     const int32_t root = Convert(s, 0, level);
     if (root < 0) return false;
     Flatten(s, root);
-    // Only a parse that reported nothing is kept.
+    // Only a parse that reported nothing is kept. A slot no evaluation holds
+    // is refilled in place.
     if (slot && balanced && !s.unbalancedReported && !(tooDeep_ && !wasTooDeep)) {
-        slot->key.assign(src);
-        slot->text = s.text;
-        slot->nodes = s.nodes;
-        slot->postfix = s.postfix;
-        slot->groupDepth = s.groupDepth;
+        if (!*slot || slot->use_count() > 1) *slot = std::make_shared<TParsed>();
+        TParsed& kept = **slot;
+        kept.key.assign(src);
+        kept.text = s.text;
+        kept.nodes = s.nodes;
+        kept.postfix = s.postfix;
+        kept.groupDepth = s.groupDepth;
     }
     return true;
 }
@@ -454,19 +487,32 @@ void TZelCalculation::Flatten(TScratch& s, int32_t root) {
     }
 }
 
-bool TZelCalculation::ApplyOperator(char op, TReturnValue& l, TReturnValue& r, int32_t level) {
+bool TZelCalculation::ApplyOperator(char op, TReturnValue& l, TReturnValue& r, int32_t level, const TExprNode* lFrom,
+                                    const TExprNode* rFrom) {
     if (op == 'h') {
         // Only the right side is evaluated; the left must still name a variable.
         // A right side that has no value assigns nothing.
-        if (!EvaluateOperand(r, level)) return false;
+        if (!EvaluateOperand(r, level, rFrom)) return false;
         if (l.Kind != rkToken || l.Text.empty() || l.Text[0] == '"') return false;
         int32_t unused = 0;
         if (StartsLikeNumber(l.Text[0]) && ReadNumberToken(l.Text, unused)) return false;
-        if (!Assign(l.Text, level, r)) return false;
+        TOperandHint* hint = lFrom ? &lFrom->Hint : nullptr;
+        if (hint && hint->Kind == TOperandHint::Unknown) ClassifyOperand(*hint, l.Text);
+        if (hint && hint->Kind == TOperandHint::PlainName) {
+            // A plain name: no index list to evaluate, the place may be remembered.
+            const TScopeHit hit = FindOperandName(*hint, l.Text, level);
+            if (hit.Scope == scNone) {
+                Report(calcmsg::kUndefined, l.Text);
+                return false;
+            }
+            if (!Store(hit.Scope)->WriteItem(hit.Item, TIndexList{0, 0, 0, 0}, false, r, l.Text)) return false;
+        } else if (!Assign(l.Text, level, r)) {
+            return false;
+        }
         l.SetInteger(1);
         return true;
     }
-    if (!EvaluateOperand(r, level) || !EvaluateOperand(l, level)) return false;
+    if (!EvaluateOperand(r, level, rFrom) || !EvaluateOperand(l, level, lFrom)) return false;
     const int32_t a = l.IntValue, b = r.IntValue;
     const bool textual = l.Kind == rkString || l.Kind == rkObject;
     switch (op) {
@@ -513,9 +559,47 @@ bool TZelCalculation::ApplyOperator(char op, TReturnValue& l, TReturnValue& r, i
     return true;
 }
 
-bool TZelCalculation::EvaluateOperand(TReturnValue& value, int32_t level) {
+TScopeHit TZelCalculation::FindOperandName(TOperandHint& hint, std::string_view name, int32_t level) {
+    const std::array<const TValue*, 3> stores{&LocalStore(), &GlobalStore(), &SystemStore()};
+    if (hint.Found && hint.Level == level && hint.Stores == stores &&
+        hint.Stamps[0] == stores[0]->LayoutStamp() && hint.Stamps[1] == stores[1]->LayoutStamp() &&
+        hint.Stamps[2] == stores[2]->LayoutStamp())
+        return {hint.Scope, hint.Item};
+    const TScopeHit hit = FindName(name, level);
+    hint.Found = hit.Scope != scNone;
+    if (hint.Found) {
+        hint.Scope = static_cast<uint8_t>(hit.Scope);
+        hint.Item = hit.Item;
+        hint.Level = level;
+        hint.Stores = stores;
+        for (size_t k = 0; k < 3; ++k) hint.Stamps[k] = stores[k]->LayoutStamp();
+    }
+    return hit;
+}
+
+bool TZelCalculation::EvaluateOperand(TReturnValue& value, int32_t level, const TExprNode* from) {
     if (value.Kind != rkToken) return value.Kind != rkError;
     if (value.Text.empty()) return true;
+    if (from) {
+        TOperandHint& hint = from->Hint;
+        if (hint.Kind == TOperandHint::Unknown) ClassifyOperand(hint, value.Text);
+        if (hint.Kind == TOperandHint::NumberLiteral) {
+            value.Kind = rkInteger;
+            value.IntValue = hint.Number;  // Text keeps the literal as written
+            return true;
+        }
+        if (hint.Kind == TOperandHint::PlainName) {
+            const TScopeHit hit = FindOperandName(hint, value.Text, level);
+            if (hit.Scope == scNone) {
+                Report(calcmsg::kUndefined, value.Text);
+                value.Kind = rkError;
+                value.IntValue = 0;
+                return false;
+            }
+            value.Text.clear();
+            return Store(hit.Scope)->ReadItem(hit.Item, TIndexList{0, 0, 0, 0}, false, value);
+        }
+    }
     const char first = value.Text[0];
     if (first == '"') {
         std::string literal;

@@ -23,6 +23,12 @@ void TReturnValue::SetInteger(int32_t v) {
 }
 
 void AssignDecimal(std::string& out, int32_t v) {
+    if (static_cast<uint32_t>(v) < 10) {
+        // Flags and counters: the most frequent results by far.
+        if (out.size() != 1) out.resize(1);
+        out[0] = static_cast<char>('0' + v);
+        return;
+    }
     char buf[16];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
     out.assign(buf, res.ptr);

@@ -1,6 +1,7 @@
 #include "scriptdata/ZelValueStore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "base/ErrorLog.h"
@@ -263,7 +264,12 @@ void TValueArrayObject::LoadElements(TMemoryStream& stream) {
 
 // ---- the store ----
 
-TValue::TValue(IObjectCallbacks* callbacks) : callbacks_(callbacks ? callbacks : &NoObjectCallbacks()) {}
+TValue::TValue(IObjectCallbacks* callbacks) : callbacks_(callbacks ? callbacks : &NoObjectCallbacks()) { Relaid(); }
+
+void TValue::Relaid() {
+    static std::atomic<uint64_t> stamps{0};
+    layout_ = ++stamps;
+}
 
 TValue::~TValue() { Clear(); }
 
@@ -331,6 +337,7 @@ void TValue::Append(std::unique_ptr<TValueData> data) {
     const uint64_t key = IndexKey(NameKey(data->Data->Name), data->Level);
     items_.push_back(std::move(data));
     keys_.push_back(key);
+    Relaid();
     if (slots_.size() < 2 * (items_.size() + 1)) RebuildIndex();
     else IndexInsert(key, static_cast<int32_t>(items_.size() - 1));
 }
@@ -381,6 +388,7 @@ bool TValue::DeleteItem(std::string_view name, int32_t level, bool force) {
     items_.erase(items_.begin() + item);
     keys_.erase(keys_.begin() + item);
     RebuildIndex();
+    Relaid();
     gone.reset();
     return true;
 }
@@ -473,6 +481,7 @@ void TValue::DropLocalsAbove(int32_t level) {
     items_.resize(w);
     keys_.resize(w);
     RebuildIndex();
+    Relaid();
     for (auto& d : gone) d.reset();  // in declaration order
 }
 
@@ -481,6 +490,7 @@ void TValue::Clear() {
     items_.clear();
     keys_.clear();
     slots_.clear();
+    Relaid();
     for (auto& d : gone) d.reset();
 }
 
@@ -573,6 +583,7 @@ bool TValue::LoadFromStream(TMemoryStream& stream, std::string* why) {
     std::swap(keys_, fresh.keys_);
     std::swap(slots_, fresh.slots_);
     std::swap(slotShift_, fresh.slotShift_);
+    Relaid();
     return true;  // `fresh` now frees the old variables
 }
 

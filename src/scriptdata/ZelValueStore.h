@@ -213,6 +213,10 @@ public:
     IObjectCallbacks& ObjectCallbacks() const { return *callbacks_; }
 
     int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+    // Changes (to a value no store ever had) whenever variables are added,
+    // removed or renumbered, so a remembered item number is good while the
+    // stamp it was found under still holds.
+    uint64_t LayoutStamp() const { return layout_; }
     const TValueData& Item(int32_t item) const { return *items_[static_cast<size_t>(item)]; }
     TValueData& Item(int32_t item) { return *items_[static_cast<size_t>(item)]; }
 
@@ -262,7 +266,10 @@ private:
 
     friend class TZelCalculation;
 
+    void Relaid();
+
     IObjectCallbacks* callbacks_;
+    uint64_t layout_ = 0;
     std::vector<std::unique_ptr<TValueData>> items_;
     // The index: keys_[i] is the key of items_[i]; slots_ is an open-addressing
     // table (power-of-two size, at most half full) of item numbers, -1 = empty.

@@ -398,6 +398,64 @@ TEST_F(Evaluator, RepeatedTextsBehaveAsTheFirstTime) {
     EXPECT_TRUE(Errors().empty());
 }
 
+// A repeated text may remember where its names were found; every change to
+// the variables (a declaration that shadows, a deletion that renumbers, a
+// level change, a reload, other stores) must be seen on the next evaluation.
+TEST_F(Evaluator, RepeatedTextsFollowTheVariablesAsTheyChange) {
+    Int("a", 1);
+    Int("b", 2);
+    Int("c", 3);
+    const auto eval = [&](const std::string& t, int32_t level) { return calc.Evaluate(t, level).IntValue; };
+    EXPECT_EQ(eval("c+0", 0), 3);
+    EXPECT_EQ(eval("c=c+10", 0), 1);
+    EXPECT_EQ(Get("c"), 13);
+    // Deleting a renumbers c.
+    ASSERT_TRUE(calc.Undeclare("a", 0));
+    EXPECT_EQ(eval("c+0", 0), 13);
+    EXPECT_EQ(eval("c=c+10", 0), 1);
+    EXPECT_EQ(Get("c"), 23);
+    EXPECT_EQ(Get("b"), 2);
+    // A local of the same name at level 1 (put there directly: a script's
+    // declaration would not shadow) hides the global there only.
+    EXPECT_EQ(eval("c+0", 1), 23);
+    ASSERT_TRUE(calc.LocalStore().DeclareItem("c", "int", false, 255, rkInteger, 1, {1, 1, 1, 1}));
+    EXPECT_EQ(eval("c+0", 1), 0);
+    EXPECT_EQ(eval("c=c+5", 1), 1);
+    EXPECT_EQ(eval("c+0", 1), 5);
+    EXPECT_EQ(eval("c+0", 0), 23);
+    calc.LocalStore().DropLocalsAbove(0);
+    EXPECT_EQ(eval("c+0", 1), 23);
+    // A name deleted after it was remembered is undefined again, for reading
+    // and for assigning.
+    ASSERT_TRUE(calc.Undeclare("c", 0));
+    ResetErrors();
+    EXPECT_EQ(eval("c+0", 0), 0);
+    EXPECT_EQ(eval("c=c+10", 0), 0);
+    EXPECT_FALSE(Errors().empty());
+    // A store replaced by a saved one is looked at afresh.
+    Int("d", 7);
+    EXPECT_EQ(eval("d*2", 0), 14);
+    TMemoryStream saved;
+    {
+        TValue other;
+        ASSERT_TRUE(other.DeclareItem("pad", "int", false, 255, rkInteger, 0, {1, 1, 1, 1}));
+        ASSERT_TRUE(other.DeclareItem("d", "int", false, 255, rkInteger, 0, {1, 1, 1, 1}));
+        ASSERT_TRUE(other.WriteInteger("d", 0, 50));
+        ASSERT_TRUE(other.SaveToStream(saved));
+    }
+    saved.Seek(0);
+    ASSERT_TRUE(calc.GlobalStore().LoadFromStream(saved));
+    EXPECT_EQ(eval("d*2", 0), 100);
+    // Another store put in place of the global one.
+    TValue replacement;
+    ASSERT_TRUE(replacement.DeclareItem("d", "int", false, 255, rkInteger, 0, {1, 1, 1, 1}));
+    ASSERT_TRUE(replacement.WriteInteger("d", 0, 4));
+    calc.SetStoreOverrides(nullptr, &replacement, nullptr);
+    EXPECT_EQ(eval("d*2", 0), 8);
+    calc.SetStoreOverrides(nullptr, nullptr, nullptr);
+    EXPECT_EQ(eval("d*2", 0), 100);
+}
+
 // A text that parsed at the top level still meets the nesting limit when it is
 // evaluated deep inside other expressions.
 TEST_F(Evaluator, RepeatedTextKeepsTheNestingLimit) {

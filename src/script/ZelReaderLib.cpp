@@ -1,6 +1,7 @@
 #include "script/ZelReaderLib.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <memory>
 
@@ -15,6 +16,15 @@
 namespace zel {
 
 namespace {
+
+// Byte classes of the segment scan: most bytes need no look at all.
+enum : uint8_t { kSegPlain = 0, kSegLead = 1, kSegSpecial = 2 };
+constexpr std::array<uint8_t, 256> kSegClass = [] {
+    std::array<uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[static_cast<size_t>(b)] = IsLeadByte(static_cast<uint8_t>(b)) ? kSegLead : kSegPlain;
+    for (char c : {'{', '}', '"', '\\'}) t[static_cast<uint8_t>(c)] = kSegSpecial;
+    return t;
+}();
 
 // Message texts (Shift-JIS).
 // "インクルードファイルの無限循環エラーです。"
@@ -215,6 +225,7 @@ void TZelReader::Clear() {
     lines_.clear();
     labels_.clear();
     labelIndex_.clear();
+    lastLabelValid_ = false;
     lineText_.clear();
     fileName_.clear();
     prefix_.clear();
@@ -317,6 +328,7 @@ void TZelReader::Commit(Source&& src) {
     lines_ = std::move(src.lines);
     labels_ = std::move(src.labels);
     labelIndex_ = std::move(src.labelIndex);
+    lastLabelValid_ = false;
     fileName_ = std::move(src.fileName);
     currentLabel_ = -1;
     linesSinceLabel_ = 0;
@@ -357,8 +369,12 @@ int32_t TZelReader::FindLabelIn(const Source& src, std::string_view name) {
 }
 
 int32_t TZelReader::FindLabel(std::string_view name) const {
+    if (lastLabelValid_ && name == lastLabelName_) return lastLabelFound_;
     const auto it = labelIndex_.find(AsciiLower(name));
-    return it == labelIndex_.end() ? -1 : it->second;
+    lastLabelFound_ = it == labelIndex_.end() ? -1 : it->second;
+    lastLabelName_.assign(name);
+    lastLabelValid_ = true;
+    return lastLabelFound_;
 }
 
 int32_t TZelReader::JumpTarget(const std::vector<std::string>& lines, const TLabelData& label, int32_t offset) {
@@ -405,7 +421,7 @@ std::string TZelReader::NextSegment() {
     if (lines_.empty()) return {};
     segLine_ = line_;
     segColumn_ = column_;
-    segFile_ = fileName_;
+    if (segFile_ != fileName_) segFile_ = fileName_;
 
     if (static_cast<size_t>(column_) >= lineText_.size()) {
         // Only a real advance counts as a line read; at the end every call
@@ -427,23 +443,29 @@ std::string TZelReader::NextSegment() {
     bool quoted = false;
     int backslashes = 0;
     for (size_t i = start; i < text.size();) {
-        const size_t n = CharLen(text, i);
-        if (n == 1) {
-            const char c = text[i];
-            if (c == '{') {
-                ++depth;
-            } else if (c == '}') {
-                --depth;
-            } else if (depth == 0) {
-                if (c == '"') {
-                    quoted = !quoted;
-                } else if (c == '\\' && !quoted && ++backslashes == 2) {
-                    end = i;
-                    break;
-                }
+        const uint8_t k = kSegClass[static_cast<uint8_t>(text[i])];
+        if (k == kSegPlain) {
+            ++i;
+            continue;
+        }
+        if (k == kSegLead) {
+            i += i + 1 < text.size() ? 2 : 1;  // the trail byte is never one of ours
+            continue;
+        }
+        const char c = text[i];
+        if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            --depth;
+        } else if (depth == 0) {
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\\' && !quoted && ++backslashes == 2) {
+                end = i;
+                break;
             }
         }
-        i += n;
+        ++i;
     }
     column_ = static_cast<int32_t>(end);
     std::string result(TrimBlanks(text.substr(start, end - start)));

@@ -179,6 +179,11 @@ private:
     std::vector<std::string> lines_;
     std::vector<TLabelData> labels_;
     std::unordered_map<std::string, int32_t> labelIndex_;
+    // The last name FindLabel looked up, as written, and what it found: loops
+    // jump to the same label over and over.
+    mutable std::string lastLabelName_;
+    mutable int32_t lastLabelFound_ = -1;
+    mutable bool lastLabelValid_ = false;
     int32_t currentLabel_ = -1;
     int32_t linesSinceLabel_ = 0;
     int32_t line_ = -1;

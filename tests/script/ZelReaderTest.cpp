@@ -135,6 +135,13 @@ TEST_F(Reader, LabelsAndIncludes) {
     EXPECT_EQ(reader.FindLabel("@@!QUIET"), 2);
     EXPECT_EQ(reader.FindLabel("@@sub "), -1);
     EXPECT_EQ(reader.FindLabel("@@none"), -1);
+    // Asked again after another file was loaded, a name is looked up afresh.
+    EXPECT_EQ(reader.FindLabel("@@sub"), 1);
+    Add("other.s", {"\\x", "@@sub", "@@late"});
+    ASSERT_TRUE(reader.LoadFile("other.s", true));
+    EXPECT_EQ(reader.FindLabel("@@sub"), 0);
+    EXPECT_EQ(reader.FindLabel("@@late"), 1);
+    EXPECT_EQ(reader.FindLabel("@@top"), -1);
 
     EXPECT_EQ(LabelHash("@@top"), 64 * 1 + 64 * 2 + 116 * 3 + 111 * 4 + 112 * 5);
     EXPECT_EQ(LabelHash(std::string(257, 'a')), 97 * (32640 + 0 + 1));  // weights wrap at 256

@@ -188,6 +188,19 @@ void RequireRows(size_t avail, const Layout& L) {
     if (L.dataOffset + stride * uint64_t(L.height - 1) + lastRow > avail) Fail("file ends inside the pixel data");
 }
 
+// Run-length data may end a picture early (the rest stays background), so a
+// few bytes can stand for any size. Past 4 Mpx, far beyond any palette-coded
+// picture a game ships, the data must hold a byte per 1024 pixels (a picture
+// up to 2048 wide passes with nothing but line ends): a damaged header then
+// fails at once instead of costing a picture of up to 256 MiB.
+void RequireRunLengthData(size_t avail, const Layout& L) {
+    constexpr uint64_t kFreePixels = uint64_t{1} << 22;
+    constexpr uint64_t kPixelsPerByte = 1024;
+    const uint64_t pixels = uint64_t(L.width) * uint64_t(L.height);
+    if (pixels > kFreePixels && pixels / kPixelsPerByte > avail - L.dataOffset)
+        Fail("run-length data too short for a picture this large");
+}
+
 size_t DecodeRows(const uint8_t* p, size_t avail, const Layout& L, TARGB8888& img, uint8_t fillAlpha) {
     const int64_t w = L.width, h = L.height;
     const uint64_t stride = ((uint64_t(w) * L.bpp + 31) / 32) * 4;
@@ -330,7 +343,8 @@ size_t TBmpReader::Read(const uint8_t* p, size_t avail, TARGB8888& img, uint8_t 
     const bool rle = L.coding == Coding::Rle8 || L.coding == Coding::Rle4 || L.coding == Coding::Rle24;
     // A short file is refused before the picture is allocated: a few hundred
     // bytes may declare tens of megapixels.
-    if (!rle) RequireRows(avail, L);
+    if (rle) RequireRunLengthData(avail, L);
+    else RequireRows(avail, L);
     TARGB8888 tmp;
     tmp.NewImage(static_cast<int32_t>(L.width), static_cast<int32_t>(L.height));
     const size_t used = rle ? DecodeRle(p, avail, L, tmp, alphaWithoutAlphaData)

@@ -224,6 +224,13 @@ TEST(ImageFiles, BmpRunLengthCoding) {
     // Run-length rows cannot be top-down.
     TARGB8888 r;
     EXPECT_NE(TryLoad(r, MakeBmp(4, -3, 8, 1, pal, {}, rle), "r.bmp"), "");
+    // A header declaring 64 Mpx over two bytes of data is refused before the
+    // picture is made; 1024 x 1024 ended at once is still an empty picture.
+    const std::string tooShort = TryLoad(r, MakeBmp(8192, 8192, 8, 1, pal, {}, {0, 1}), "r.bmp");
+    EXPECT_NE(tooShort.find("run-length data too short"), std::string::npos) << tooShort;
+    TARGB8888 empty = MustLoad(MakeBmp(1024, 1024, 8, 1, pal, {}, {0, 1}), "r.bmp");
+    EXPECT_EQ(empty.Width(), 1024);
+    EXPECT_EQ(empty.Row(1023)[1023], K);
 }
 
 TEST(ImageFiles, BmpHeaderFieldsAreChecked) {

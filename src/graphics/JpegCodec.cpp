@@ -15,9 +15,6 @@ namespace {
 
 // A progressive file needs about ten scans; thousands only burn time.
 constexpr int kMaxScans = 256;
-// At one bit per 8 x 8 block a byte holds 512 pixels; eight times that is
-// surely a cut-off file.
-constexpr int kMaxPixelsPerByte = 4096;
 
 void OnError(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<TJpegErrorManager*>(cinfo->err);
@@ -42,6 +39,14 @@ void InstallHandlers(j_common_ptr cinfo, TJpegErrorManager& err) {
 }
 
 }  // namespace
+
+void RequireJpegData(jpeg_decompress_struct* c, size_t size) {
+    // At one bit per 8 x 8 block a byte holds 512 pixels; eight times that is
+    // surely a cut-off file.
+    constexpr int64_t kMaxPixelsPerByte = 4096;
+    if (!c->arith_code && int64_t{c->image_width} * c->image_height > kMaxPixelsPerByte * int64_t(size))
+        JpegFail(reinterpret_cast<j_common_ptr>(c), "picture too large for its data");
+}
 
 void JpegFail(j_common_ptr cinfo, const char* text) {
     auto* err = reinterpret_cast<TJpegErrorManager*>(cinfo->err);
@@ -101,11 +106,7 @@ bool RunDecode(TJpegDecompressor& j, const uint8_t* data, size_t size, TJpegOutp
     if (c->output_width > unsigned(TARGB8888::kMaxSide) || c->output_height > unsigned(TARGB8888::kMaxSide) ||
         int64_t{c->output_width} * c->output_height > kMaxImageFilePixels)
         JpegFail(reinterpret_cast<j_common_ptr>(c), "picture too large");
-    // Huffman-coded data spends at least one bit on each 8 x 8 block, so a
-    // file far smaller than that for its declared size was cut off: decoding
-    // it would take seconds to make a picture of almost nothing but filler.
-    if (!c->arith_code && int64_t{c->image_width} * c->image_height > int64_t{kMaxPixelsPerByte} * int64_t(size))
-        JpegFail(reinterpret_cast<j_common_ptr>(c), "picture too large for its data");
+    RequireJpegData(c, size);
     tmp.NewImage(static_cast<int32_t>(c->output_width), static_cast<int32_t>(c->output_height));
     jpeg_start_decompress(c);
     if (grey && (c->actual_number_of_colors != 236 || c->colormap == nullptr))

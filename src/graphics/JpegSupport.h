@@ -33,6 +33,12 @@ bool CreateJpegCompress(jpeg_compress_struct& cinfo, TJpegErrorManager& err);
 // Raises a libjpeg error with our own text from inside a library callback.
 [[noreturn]] void JpegFail(j_common_ptr cinfo, const char* text);
 
+// After the header: Huffman-coded data spends at least one bit on each 8 x 8
+// block, so a file far smaller than that for its declared size was cut off,
+// and decoding it would take seconds to make a picture of almost nothing but
+// filler. Raises the libjpeg error for such a file.
+void RequireJpegData(jpeg_decompress_struct* c, size_t size);
+
 // A decompressor that lives as long as its holder; raises EImageFileError
 // when it cannot be created.
 class TJpegDecompressor {

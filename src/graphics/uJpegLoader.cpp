@@ -36,6 +36,7 @@ bool RunFrame(TJpegDecompressor& j, std::vector<uint8_t>& rowBuf, const uint8_t*
     if (c->output_width > unsigned(TARGB8888::kMaxSide) || c->output_height > unsigned(TARGB8888::kMaxSide) ||
         int64_t{c->output_width} * c->output_height > kMaxImageFilePixels)
         JpegFail(reinterpret_cast<j_common_ptr>(c), "picture too large");
+    RequireJpegData(c, size);
     const int32_t format = grey ? TJpegLoader::kFormatGrey8 : TJpegLoader::kFormatBgr24;
     rowBuf.resize(size_t{c->output_width} * (grey ? 1 : 3));
     if (owner.onHeader)

@@ -111,11 +111,22 @@ TEST(JpegLoader, BadFramesReturnFalseAndTheNextFrameStillDecodes) {
             }
         bad.push_back(v);
     }
+    {
+        std::vector<uint8_t> v = good;
+        for (size_t i = 0; i + 8 < v.size(); ++i)  // a frame header declaring 8192 x 4096
+            if (v[i] == 0xFF && v[i + 1] == 0xC0) {
+                v[i + 5] = 0x10, v[i + 6] = 0x00, v[i + 7] = 0x20, v[i + 8] = 0x00;
+                break;
+            }
+        bad.push_back(v);
+    }
     for (const auto& b : bad) {
         TMemoryStream s(b);
         EXPECT_FALSE(loader.Decode(&s));
         EXPECT_FALSE(loader.LastError().empty());
     }
+    // The last one is refused for its size, before any row is made.
+    EXPECT_NE(loader.LastError().find("too large for its data"), std::string::npos) << loader.LastError();
     r = Recorder();
     r.Attach(loader);
     TMemoryStream s(good);

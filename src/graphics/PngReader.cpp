@@ -54,17 +54,30 @@ struct TPngReadHolder {
 // Walks the chunk list up to IEND: every chunk must lie inside the data.
 // libpng trusts a declared chunk length until it has allocated for it, so a
 // 60-byte file declaring a 1 GiB text chunk would cost a 1 GiB allocation.
-const char* CheckChunks(const uint8_t* data, size_t size) {
+// Adds up the lengths of the image data chunks in imageData.
+const char* CheckChunks(const uint8_t* data, size_t size, uint64_t& imageData) {
     size_t at = 8;
+    imageData = 0;
     while (at < size) {
         if (size - at < 12) return "file ends inside a chunk header";
         const uint32_t len = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 |
                              data[at + 3];
         if (len > size - at - 12) return "a chunk reaches past the end of the file";
         if (std::memcmp(data + at + 4, "IEND", 4) == 0) return nullptr;
+        if (std::memcmp(data + at + 4, "IDAT", 4) == 0) imageData += len;
         at += 12 + size_t{len};
     }
     return "no IEND chunk";
+}
+
+// Deflate makes at most 1032 bytes of one (a 258-byte match in two bits), so
+// image data too short for the declared size even at that rate is a damaged
+// file: it is refused before a picture of up to 256 MiB is made for it.
+bool ImageDataCanFill(png_structp png, png_infop info, uint64_t imageData) {
+    const uint64_t w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+    const uint64_t bitsPerPixel = uint64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+    const uint64_t pixelBytes = (w * h * bitsPerPixel) / 8;
+    return pixelBytes <= imageData * 1032 + 1024;
 }
 
 // Ancillary chunks we never use; libpng skips them unread instead of
@@ -72,7 +85,7 @@ const char* CheckChunks(const uint8_t* data, size_t size) {
 constexpr png_byte kIgnoredChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
                                       "sCAL\0sPLT\0sRGB\0sTER\0tEXt\0tIME\0zTXt";
 
-bool RunRead(TPngReadHolder& h, TPngSource& src, TARGB8888& tmp) {
+bool RunRead(TPngReadHolder& h, TPngSource& src, TARGB8888& tmp, const uint64_t* imageData) {
     png_structp png = h.png;
     png_infop info = h.info;
     if (setjmp(src.jump)) return false;
@@ -84,6 +97,7 @@ bool RunRead(TPngReadHolder& h, TPngSource& src, TARGB8888& tmp) {
     const png_uint_32 w = png_get_image_width(png, info);
     const png_uint_32 hgt = png_get_image_height(png, info);
     if (int64_t{w} * hgt > kMaxImageFilePixels) png_error(png, "picture too large");
+    if (imageData && !ImageDataCanFill(png, info, *imageData)) png_error(png, "picture too large for its data");
     const int colourType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -123,11 +137,13 @@ void DecodePng(const uint8_t* data, size_t size, TARGB8888& img) {
     if (!h.png) throw EImageFileError("PNG", "cannot create the PNG reader");
     h.info = png_create_info_struct(h.png);
     if (!h.info) throw EImageFileError("PNG", "cannot create the PNG reader");
-    if (IsPngSignature(data, size)) {
-        if (const char* why = CheckChunks(data, size)) throw EImageFileError("PNG", why);
+    uint64_t imageData = 0;
+    const bool signed_ = IsPngSignature(data, size);
+    if (signed_) {
+        if (const char* why = CheckChunks(data, size, imageData)) throw EImageFileError("PNG", why);
     }
     TARGB8888 tmp;
-    if (!RunRead(h, src, tmp)) throw EImageFileError("PNG", src.message);
+    if (!RunRead(h, src, tmp, signed_ ? &imageData : nullptr)) throw EImageFileError("PNG", src.message);
     tmp.UpdateTransparency();
     img = std::move(tmp);
 }

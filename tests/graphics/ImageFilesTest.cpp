@@ -651,6 +651,36 @@ TEST(ImageFiles, PngMayHaveAFourBytePrefix) {
     EXPECT_NE(TryLoad(img, {0x89, 'P'}, "p.png"), "");
 }
 
+uint32_t Crc32(const uint8_t* p, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+TEST(ImageFiles, PngImageDataMustBeAbleToFillThePicture) {
+    // The most compressible picture there is still loads: deflate's best rate
+    // is what the check allows.
+    PngSpec blank;
+    blank.width = blank.height = 1024;
+    blank.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    blank.rows.assign(1024, std::vector<uint8_t>(4096, 0));
+    const std::vector<uint8_t> blankPng = MakePng(blank);
+    EXPECT_EQ(MustLoad(blankPng, "b.png").Width(), 1024);
+    // The same file with its header saying 8192 x 8192: refused before the
+    // 256 MiB picture is made.
+    std::vector<uint8_t> big = blankPng;
+    ASSERT_EQ(std::memcmp(big.data() + 12, "IHDR", 4), 0);
+    for (size_t at : {size_t{16}, size_t{20}}) big[at + 2] = 0x20, big[at + 3] = 0x00;
+    const uint32_t crc = Crc32(big.data() + 12, 17);
+    for (int k = 0; k < 4; ++k) big[29 + k] = uint8_t(crc >> (24 - 8 * k));
+    TARGB8888 img;
+    const std::string why = TryLoad(img, big, "b.png");
+    EXPECT_NE(why.find("too large for its data"), std::string::npos) << why;
+}
+
 TEST(ImageFiles, PngSuiteLoadsAndInterlacedEqualsPlain) {
     const std::string dir = TestData("pngsuite");
     if (!fs::exists(dir)) GTEST_SKIP();

@@ -92,6 +92,22 @@ bool SameFile(const fs::path& a, const fs::path& b) {
     return fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
 
+// The pack of hp for listing, extracting or checking; nullptr, with the reason
+// written to err, when the pack is missing or it or its ".hash" index cannot
+// be read (the game would not use such a pack set either).
+TFilePack* OpenForReading(THashFilePack& hp, const std::string& pack, std::ostream& err) {
+    TFilePack* p = hp.Pack();
+    if (!p) {
+        err << "zelpack: " << pack << " does not exist\n";
+        return nullptr;
+    }
+    if (hp.Error()) {
+        err << "zelpack: " << hp.ErrorText() << "\n";
+        return nullptr;
+    }
+    return p;
+}
+
 }  // namespace
 
 int PackFolder(const std::string& outPack, const std::string& folder, const TPackFolderOptions& o, std::ostream& out,
@@ -225,15 +241,8 @@ int PackFolder(const std::string& outPack, const std::string& folder, const TPac
 
 int ListPack(const std::string& pack, std::ostream& out, std::ostream& err) {
     THashFilePack hp(pack, false);
-    TFilePack* p = hp.Pack();
-    if (!p) {
-        err << "zelpack: " << pack << " does not exist\n";
-        return 1;
-    }
-    if (hp.Error()) {
-        err << "zelpack: " << hp.ErrorText() << "\n";
-        return 1;
-    }
+    TFilePack* p = OpenForReading(hp, pack, err);
+    if (!p) return 1;
     out << p->FileName() << ": version " << p->Version() << ", " << p->Count() << " entries"
         << (p->HashIndex() ? ", internal index" : "")
         << (hp.ExternalIndex() ? ", external index " + hp.HashFileName() : std::string()) << "\n";
@@ -249,15 +258,8 @@ int ListPack(const std::string& pack, std::ostream& out, std::ostream& err) {
 
 int ExtractPack(const std::string& pack, const std::string& folder, std::ostream& out, std::ostream& err) {
     THashFilePack hp(pack, false);
-    TFilePack* p = hp.Pack();
-    if (!p) {
-        err << "zelpack: " << pack << " does not exist\n";
-        return 1;
-    }
-    if (p->Error()) {
-        err << "zelpack: " << p->ErrorText() << "\n";
-        return 1;
-    }
+    TFilePack* p = OpenForReading(hp, pack, err);
+    if (!p) return 1;
     p->SetChecksumCheck(true);
     bool checksumFailed = false;
     p->OnChecksumError = [&](const std::string&) { checksumFailed = true; };
@@ -313,15 +315,8 @@ int ExtractPack(const std::string& pack, const std::string& folder, std::ostream
 
 int VerifyPack(const std::string& pack, std::ostream& out, std::ostream& err) {
     THashFilePack hp(pack, false);
-    TFilePack* p = hp.Pack();
-    if (!p) {
-        err << "zelpack: " << pack << " does not exist\n";
-        return 1;
-    }
-    if (hp.Error()) {
-        err << "zelpack: " << hp.ErrorText() << "\n";
-        return 1;
-    }
+    TFilePack* p = OpenForReading(hp, pack, err);
+    if (!p) return 1;
     size_t problems = 0;
     uint64_t bytes = 0;
     p->SetChecksumCheck(false);

@@ -67,6 +67,22 @@ TEST(PackFolder, ConvertsUtf8SourcesAndRoundTrips) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(ReadFile(ex + "/\xe7\x94\xbb\xe5\x83\x8f/bg.bin"), noise);
         EXPECT_EQ(ReadFile(ex + "/script/start.s"), Bytes("@@start\n\x95\x5c\x8e\xa6\n"));
+
+        // A damaged ".hash" index makes the pack set unusable for every command.
+        const std::string hashPath = d / ("out/v" + std::to_string(version) + "/data0.hash");
+        auto hash = ReadFile(hashPath);
+        hash.resize(hash.size() / 2);
+        ASSERT_TRUE(WriteFile(hashPath, hash));
+        const std::string ex2 = d / ("ex-damaged" + std::to_string(version));
+        for (int command = 0; command < 3; ++command) {
+            r = Call([&](std::ostream& o, std::ostream& e) {
+                return command == 0 ? ListPack(pack, o, e) : command == 1 ? VerifyPack(pack, o, e)
+                                                                          : ExtractPack(pack, ex2, o, e);
+            });
+            EXPECT_EQ(r.status, 1) << "command " << command;
+            EXPECT_NE(r.err.find("data0.hash"), std::string::npos) << r.err;
+        }
+        EXPECT_FALSE(fs::exists(ex2));
     }
 }
 

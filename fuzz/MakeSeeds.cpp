@@ -24,34 +24,16 @@
 #include "storage/PackLib.h"
 #include "storage/uFilePackWriter.h"
 #include "storage/uHashTable.h"
+#include "SeedFiles.h"
 
 namespace fs = std::filesystem;
 using namespace zel;
 
 namespace {
 
-fs::path gOut;
-
-void Put(const std::string& target, const std::string& name, std::string_view bytes) {
-    const fs::path dir = gOut / target;
-    fs::create_directories(dir);
-    std::ofstream f(dir / name, std::ios::binary);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-void Put(const std::string& target, const std::string& name, const std::vector<uint8_t>& bytes) {
-    Put(target, name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-std::string U32(uint32_t v) {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
-    return s;
-}
+using seeds::Put;
+using seeds::ReadAll;
+using seeds::U32;
 
 std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
@@ -326,7 +308,7 @@ int main(int argc, char** argv) {
         std::cerr << "usage: zel_fuzz_make_seeds OUTPUT_DIR\n";
         return 2;
     }
-    gOut = argv[1];
+    seeds::OutputFolder() = argv[1];
     Storage();
     Script();
     Values();

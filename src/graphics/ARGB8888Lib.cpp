@@ -204,11 +204,11 @@ void CheckSize(int32_t width, int32_t height) {
         throw EImageError("image size " + std::to_string(width) + "x" + std::to_string(height) + " is out of range");
 }
 
-std::vector<uint32_t> AllocatePixels(int32_t width, int32_t height) {
+std::vector<uint32_t> AllocatePixels(int32_t width, int32_t height, uint32_t fill = 0) {
     CheckSize(width, height);
     std::vector<uint32_t> v;
     try {
-        v.assign(static_cast<size_t>(int64_t{width} * height), 0u);
+        v.assign(static_cast<size_t>(int64_t{width} * height), fill);
     } catch (const std::bad_alloc&) {
         throw EImageError("not enough memory for an image of " + std::to_string(width) + "x" + std::to_string(height));
     }
@@ -286,8 +286,8 @@ void TARGB8888::Clear() {
     UpdateTransparency();
 }
 
-void TARGB8888::NewImage(int32_t width, int32_t height) {
-    std::vector<uint32_t> pixels = AllocatePixels(width, height);
+void TARGB8888::NewImage(int32_t width, int32_t height, uint32_t fill) {
+    std::vector<uint32_t> pixels = AllocatePixels(width, height, fill);
     Clear();
     SetOwned(std::move(pixels), width, height);
     UpdateTransparency();

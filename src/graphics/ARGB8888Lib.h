@@ -114,10 +114,10 @@ public:
     // Frees the owned pixels, drops the borrowed buffer and both hooks,
     // takes a new content serial and recomputes the transparency flag.
     void Clear();
-    // A new owned buffer of width x height pixels, all 0x00000000. A zero
-    // side gives an empty image; a negative or absurd size raises
-    // EImageError and leaves the image as it was.
-    void NewImage(int32_t width, int32_t height);
+    // A new owned buffer of width x height pixels, all `fill` (0x00000000
+    // unless given). A zero side gives an empty image; a negative or absurd
+    // size raises EImageError and leaves the image as it was.
+    void NewImage(int32_t width, int32_t height, uint32_t fill = 0);
     // A copy of the source's current pixels; the transparency flag is taken
     // from the source's HasTransparency. Assigning an image to itself makes
     // it own a copy of its current pixels.

@@ -189,12 +189,12 @@ void RequireRows(size_t avail, const Layout& L) {
 }
 
 // Run-length data may end a picture early (the rest stays background), so a
-// few bytes can stand for any size. Past 4 Mpx, far beyond any palette-coded
-// picture a game ships, the data must hold a byte per 1024 pixels (a picture
-// up to 2048 wide passes with nothing but line ends): a damaged header then
-// fails at once instead of costing a picture of up to 256 MiB.
+// few bytes can stand for any size. Past 1 Mpx the data must hold a byte per
+// 1024 pixels, as every real picture does (one up to 2048 wide passes with
+// nothing but line ends): a damaged header then fails at once instead of
+// costing a picture of up to 256 MiB.
 void RequireRunLengthData(size_t avail, const Layout& L) {
-    constexpr uint64_t kFreePixels = uint64_t{1} << 22;
+    constexpr uint64_t kFreePixels = uint64_t{1} << 20;
     constexpr uint64_t kPixelsPerByte = 1024;
     const uint64_t pixels = uint64_t(L.width) * uint64_t(L.height);
     if (pixels > kFreePixels && pixels / kPixelsPerByte > avail - L.dataOffset)
@@ -259,8 +259,7 @@ size_t DecodeRle(const uint8_t* p, size_t avail, const Layout& L, TARGB8888& img
     const int64_t w = L.width, h = L.height;
     const uint8_t* d = p + L.dataOffset;
     const size_t n = avail - L.dataOffset;
-    const uint32_t black = uint32_t{fillAlpha} << 24;
-    for (int64_t y = 0; y < h; ++y) std::fill_n(img.Row(static_cast<int32_t>(y)), w, black);
+    const uint32_t black = uint32_t{fillAlpha} << 24;  // the picture starts out all this
     const size_t paletteSize = L.palette.size();
     int64_t x = 0, y = 0;
     size_t i = 0;
@@ -346,7 +345,10 @@ size_t TBmpReader::Read(const uint8_t* p, size_t avail, TARGB8888& img, uint8_t 
     if (rle) RequireRunLengthData(avail, L);
     else RequireRows(avail, L);
     TARGB8888 tmp;
-    tmp.NewImage(static_cast<int32_t>(L.width), static_cast<int32_t>(L.height));
+    // Pixels a run-length picture never sets are black, with the alpha of a
+    // picture without alpha data.
+    tmp.NewImage(static_cast<int32_t>(L.width), static_cast<int32_t>(L.height),
+                 rle ? uint32_t{alphaWithoutAlphaData} << 24 : 0u);
     const size_t used = rle ? DecodeRle(p, avail, L, tmp, alphaWithoutAlphaData)
                             : DecodeRows(p, avail, L, tmp, alphaWithoutAlphaData);
     tmp.UpdateTransparency();

@@ -69,6 +69,9 @@ struct Pattern {
     bool global = false;
     bool sjis = false;
     bool jit = false;  // compiled to machine code
+    // Its machine code once ran out of stack: later calls go straight to the
+    // interpreter instead of walking the same deep recursion again first.
+    bool jitStackRanOut = false;
     pcre2_code* code = nullptr;
     pcre2_match_data* md = nullptr;
     PCRE2_SIZE* ovector = nullptr;  // md's offset vector, fixed for md's lifetime
@@ -575,16 +578,17 @@ struct TBRegExp::Impl {
         // that pcre2_match would repeat hold here by construction (start within
         // the subject, a mapped subject valid UTF-8, options JIT supports).
         const auto* text = reinterpret_cast<PCRE2_SPTR>(subj);
-        int rc = p.jit ? pcre2_jit_match(p.code, text, subjLen, start, options, p.md, mctx)
-                       : pcre2_match(p.code, text, subjLen, start, options | (p.sjis ? PCRE2_NO_UTF_CHECK : 0),
-                                     p.md, mctx);
+        const bool machineCode = p.jit && !p.jitStackRanOut;
+        int rc = machineCode ? pcre2_jit_match(p.code, text, subjLen, start, options, p.md, mctx)
+                             : PCRE2_ERROR_JIT_STACKLIMIT;
         // Machine code that runs out of its stack (deep recursion, which it
-        // also walks far more slowly the deeper it goes) hands the call to the
-        // interpreter, which notices recursion that never moves on and keeps
-        // its own step, depth and memory limits.
-        if (p.jit && rc == PCRE2_ERROR_JIT_STACKLIMIT) {
+        // also walks far more slowly the deeper it goes) hands the call, and
+        // every later one, to the interpreter, which notices recursion that
+        // never moves on and keeps its own step, depth and memory limits.
+        if (!machineCode || rc == PCRE2_ERROR_JIT_STACKLIMIT) {
+            if (machineCode) p.jitStackRanOut = true;
             rc = pcre2_match(p.code, text, subjLen, start,
-                             options | PCRE2_NO_JIT | (p.sjis ? PCRE2_NO_UTF_CHECK : 0), p.md, mctx);
+                             options | (p.jit ? PCRE2_NO_JIT : 0) | (p.sjis ? PCRE2_NO_UTF_CHECK : 0), p.md, mctx);
         }
         if (rc >= 0) return 1;
         if (rc == PCRE2_ERROR_NOMATCH) return 0;

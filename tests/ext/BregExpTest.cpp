@@ -358,6 +358,9 @@ TEST(BRegExp, RunawayRecursionEndsQuicklyWithPerlsResult) {
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(re.Split("/|(?R)/", "ab", 0), (Texts{"a", "b"}));
     EXPECT_EQ(re.Split("/|(?R)/x", "xyz", 0), (Texts{"x", "y", "z"}));
+    // A split of a longer text tries the pattern at every character: once the
+    // machine code has run out of stack, the pattern stays with the interpreter.
+    EXPECT_EQ(re.Split("/|(?R)/", std::string(300, 'a'), 0), Texts(300, "a"));
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
     EXPECT_LT(ms.count(), 500);
     EXPECT_TRUE(re.LastMessage().empty());

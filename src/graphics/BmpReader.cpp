@@ -203,8 +203,7 @@ void RequireRunLengthData(size_t avail, const Layout& L) {
 
 size_t DecodeRows(const uint8_t* p, size_t avail, const Layout& L, TARGB8888& img, uint8_t fillAlpha) {
     const int64_t w = L.width, h = L.height;
-    const uint64_t stride = ((uint64_t(w) * L.bpp + 31) / 32) * 4;
-    RequireRows(avail, L);
+    const uint64_t stride = ((uint64_t(w) * L.bpp + 31) / 32) * 4;  // Read checked that every row is there
     const uint32_t fill = uint32_t{fillAlpha} << 24;
     const size_t paletteSize = L.palette.size();
     for (int64_t r = 0; r < h; ++r) {

@@ -468,13 +468,7 @@ TEST(ImageFiles, DecodeJpegRefusesHugeDeclaredSizes) {
     TMemoryStream s;
     ASSERT_TRUE(SaveJpeg(Smooth(16, 16), s, 90));
     std::vector<uint8_t> v = Bytes(s);
-    // Patch the SOF0 frame size to 65000 x 65000.
-    for (size_t i = 0; i + 8 < v.size(); ++i)
-        if (v[i] == 0xFF && v[i + 1] == 0xC0) {
-            v[i + 5] = v[i + 7] = 0xFD;
-            v[i + 6] = v[i + 8] = 0xE8;
-            break;
-        }
+    SetJpegFrameSize(v, 65000, 65000);
     TARGB8888 img;
     try {
         DecodeJpeg(v.data(), v.size(), TJpegOutput::Auto, img);
@@ -491,13 +485,7 @@ TEST(ImageFiles, DecodeJpegRefusesSizesItsDataCannotHold) {
     ASSERT_TRUE(SaveJpeg(Smooth(64, 64), s, 90));
     const std::vector<uint8_t> whole = Bytes(s);
     std::vector<uint8_t> v = whole;
-    // Patch the SOF0 frame size to 8000 x 8000.
-    for (size_t i = 0; i + 8 < v.size(); ++i)
-        if (v[i] == 0xFF && v[i + 1] == 0xC0) {
-            v[i + 5] = v[i + 7] = 0x1F;
-            v[i + 6] = v[i + 8] = 0x40;
-            break;
-        }
+    SetJpegFrameSize(v, 8000, 8000);
     TARGB8888 img;
     try {
         DecodeJpeg(v.data(), v.size(), TJpegOutput::Auto, img);

@@ -69,6 +69,16 @@ inline std::vector<uint8_t> MakePng(const PngSpec& s) {
     return out;
 }
 
+// Rewrites the frame size in a baseline JPEG's SOF0 header (the first one).
+inline void SetJpegFrameSize(std::vector<uint8_t>& jpeg, uint16_t width, uint16_t height) {
+    for (size_t i = 0; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
+            return;
+        }
+}
+
 // JPEG of 8-bit samples: components 1 (grey) or 3 (R, G, B).
 inline std::vector<uint8_t> MakeJpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
                                      int quality = 95) {

@@ -722,9 +722,13 @@ std::vector<uint8_t> PngOf(int w, int h, uint32_t argb) {
     s.height = h;
     s.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     for (int y = 0; y < h; ++y) {
-        std::vector<uint8_t> row;
-        for (int x = 0; x < w; ++x)
-            row.insert(row.end(), {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
+        std::vector<uint8_t> row(size_t(w) * 4);
+        for (size_t i = 0; i < row.size(); i += 4) {
+            row[i] = uint8_t(argb >> 16);
+            row[i + 1] = uint8_t(argb >> 8);
+            row[i + 2] = uint8_t(argb);
+            row[i + 3] = uint8_t(argb >> 24);
+        }
         s.rows.push_back(row);
     }
     return MakePng(s);

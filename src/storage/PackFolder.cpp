@@ -97,8 +97,20 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 // be read (the game would not use such a pack set either).
 TFilePack* OpenForReading(THashFilePack& hp, const std::string& pack, std::ostream& err) {
     TFilePack* p = hp.Pack();
+    std::error_code ec;
+    if (fs::is_directory(pack, ec)) {
+        err << "zelpack: " << pack << " is a folder, not a pack archive\n";
+        return nullptr;
+    }
     if (!p) {
-        err << "zelpack: " << pack << " does not exist\n";
+        // The pack set is named by its ".pack" file (or its ".hash" index).
+        const std::string ext = AsciiLower(fs::path(pack).extension().string());
+        if (!fs::exists(pack, ec))
+            err << "zelpack: " << pack << " does not exist\n";
+        else if (ext != ".pack" && ext != ".hash")
+            err << "zelpack: " << pack << " is not a pack archive: a pack's name ends in .pack\n";
+        else
+            err << "zelpack: " << ReplaceExtension(pack, ".pack") << ", the pack of " << pack << ", does not exist\n";
         return nullptr;
     }
     if (hp.Error()) {
@@ -137,17 +149,15 @@ int PackFolder(const std::string& outPack, const std::string& folder, const TPac
         if (SameFile(p, outPack) || SameFile(p, hashPath)) continue;
         SourceFile f;
         f.hostPath = p;
+        // Names on disk are UTF-8 (as extract writes them); game paths are
+        // Shift-JIS. Converting every name keeps extract and create inverse.
         const std::string rel = GamePath(p.lexically_relative(base));
-        if (o.sjisFromUtf8) {
-            size_t bad = 0;
-            if (!Utf8ToSjis(rel, f.gamePath, &bad)) {
-                err << "zelpack: " << p.string() << ": the name holds " << DescribeChar(rel, bad)
-                    << ", which has no Shift-JIS form\n";
-                failed = true;
-                continue;
-            }
-        } else {
-            f.gamePath = rel;
+        size_t bad = 0;
+        if (!Utf8ToSjis(rel, f.gamePath, &bad)) {
+            err << "zelpack: " << p.string() << ": the name holds " << DescribeChar(rel, bad)
+                << ", which has no Shift-JIS form\n";
+            failed = true;
+            continue;
         }
         if (f.gamePath.size() > 0xFFFF) {
             err << "zelpack: " << p.string() << ": the name is longer than 65535 bytes\n";

@@ -14,13 +14,14 @@ struct TPackFolderOptions {
     bool compress = false;      // PackStream the entries (those that shrink)
     bool scramble = false;      // ScrambleBlocks the entries
     bool hash = false;          // also write the ".hash" index beside the pack
-    bool sjisFromUtf8 = false;  // names and ".s", ".txt", ".dat" contents are UTF-8: convert to Shift-JIS
+    bool sjisFromUtf8 = false;  // ".s", ".txt", ".dat" contents are UTF-8: convert them to Shift-JIS
 };
 
 // Packs every regular file under folder, named by its path below folder with
-// backslashes. Refuses two files that give the same (lower-cased) game path,
-// and, with sjisFromUtf8, text that has no Shift-JIS form (naming file and
-// line). The previous pack stays as it was unless the new one was written
+// backslashes, converted from UTF-8 (the names on disk) to Shift-JIS. Refuses
+// a name with no Shift-JIS form, two files that give the same (lower-cased)
+// game path, and, with sjisFromUtf8, text that has no Shift-JIS form (naming
+// file and line). The previous pack stays as it was unless the new one was written
 // whole. Without hash, a ".hash" left beside the pack by an earlier run is
 // removed, since it would no longer match.
 int PackFolder(const std::string& outPack, const std::string& folder, const TPackFolderOptions& options,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "StorageTestUtil.h"
@@ -86,6 +87,66 @@ TEST(PackFolder, ConvertsUtf8SourcesAndRoundTrips) {
     }
 }
 
+// What a game author does with a shipped pack: extract it, change nothing,
+// pack it again. Japanese names come back as the same Shift-JIS game paths,
+// and Shift-JIS scripts (which extract writes as they are) are not taken for
+// UTF-8 unless asked.
+TEST(PackFolder, ExtractThenCreateGivesEveryEntryBack) {
+    TempDir d;
+    const std::string pack = d / "data0.pack";
+    const std::map<std::string, std::string> entries = {
+        {"\x89\xe6\x91\x9c\\\x95\x5c\x8e\xa6.txt", "\x95\x5c\x8e\xa6"},  // 画像\表示.txt
+        {"script\\\x83\x5c\x83\x74\x83\x67.s", "@@top\r\n\x83\x5c\x83\x74\x83\x67\r\n"},  // ソフト.s
+        {"system\\etc\\game.dat", "title=\x83\x65\x83\x58\x83\x67\r\n"},
+        {"bg.bin", std::string("\x00\xff\x5c\x81", 4)},
+    };
+    {
+        TFilePackWriter w({2, true, true});
+        ASSERT_TRUE(w.Begin(pack));
+        for (const auto& [name, data] : entries) ASSERT_TRUE(w.Add(name, Bytes(data)));
+        ASSERT_TRUE(w.Finish());
+    }
+    ToolRun r = Call([&](std::ostream& o, std::ostream& e) { return ExtractPack(pack, d / "src", o, e); });
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(fs::path(d / "src") / "\xe7\x94\xbb\xe5\x83\x8f" / "\xe8\xa1\xa8\xe7\xa4\xba.txt"));
+    const std::string again = d / "again/data0.pack";
+    r = Create(again, d / "src", {2, true, false, true, false});
+    ASSERT_EQ(r.status, 0) << r.err;
+    THashFilePack hp(again, false);
+    ASSERT_FALSE(hp.Error()) << hp.ErrorText();
+    EXPECT_EQ(hp.Pack()->Count(), entries.size());
+    for (const auto& [name, data] : entries) EXPECT_EQ(Entry(again, name), data) << name;
+}
+
+TEST(PackFolder, SaysWhatIsWrongWithAFileThatIsNoPack) {
+    TempDir d;
+    ASSERT_TRUE(WriteFile(d / "README.md", Bytes("# notes\n")));
+    ASSERT_TRUE(WriteFile(d / "junk.pack", Noise(3, 2000)));
+    fs::create_directories(fs::path(d / "folder.pack"));
+    const struct {
+        std::string file, says;
+    } cases[] = {
+        {"README.md", "README.md is not a pack archive"},
+        {"missing.pack", "missing.pack does not exist"},
+        {"folder.pack", "is a folder"},
+        {"orphan.hash", "orphan.pack, the pack of"},
+        {"junk.pack", "junk.pack"},
+    };
+    ASSERT_TRUE(WriteFile(d / "orphan.hash", Noise(4, 100)));
+    for (const auto& c : cases) {
+        const std::string path = d / c.file;
+        for (int command = 0; command < 3; ++command) {
+            const ToolRun r = Call([&](std::ostream& o, std::ostream& e) {
+                return command == 0 ? ListPack(path, o, e) : command == 1 ? VerifyPack(path, o, e)
+                                                                          : ExtractPack(path, d / "ex", o, e);
+            });
+            EXPECT_EQ(r.status, 1) << c.file;
+            EXPECT_NE(r.err.find(c.says), std::string::npos) << c.file << ": " << r.err;
+            EXPECT_EQ(r.err.find("README.md does not exist"), std::string::npos) << r.err;
+        }
+    }
+}
+
 TEST(PackFolder, RefusesBadInputAndKeepsThePreviousPack) {
     TempDir d;
     const std::string pack = d / "data0.pack";
@@ -107,10 +168,13 @@ TEST(PackFolder, RefusesBadInputAndKeepsThePreviousPack) {
     // The same bytes are fine without conversion.
     ASSERT_EQ(Create(d / "raw.pack", d / "emoji", {}).status, 0);
 
+    // A name is converted with or without text conversion.
     ASSERT_TRUE(WriteFile(d / "badname/\xf0\x9f\x98\x80.txt", Bytes("x")));
-    r = Create(pack, d / "badname", utf8);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("U+1F600"), std::string::npos) << r.err;
+    for (const TPackFolderOptions& o : {utf8, TPackFolderOptions{}}) {
+        r = Create(pack, d / "badname", o);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("U+1F600"), std::string::npos) << r.err;
+    }
 
     r = Create(pack, d / "missing", {});
     EXPECT_EQ(r.status, 1);
@@ -177,7 +241,7 @@ TEST(PackFolder, VerifyAndExtractReportDamage) {
 
 TEST(PackFolder, CommandLine) {
     const std::string tool = std::string(ZEL_BINARY_DIR) + "/zelpack";
-    if (!fs::exists(tool)) GTEST_SKIP() << "zelpack is not built";
+    ASSERT_TRUE(fs::exists(tool)) << "zelpack is not built: " << tool;
     TempDir d;
     ASSERT_TRUE(WriteFile(d / "src/a.txt", Bytes("a")));
     const auto run = [&](const std::string& args) {

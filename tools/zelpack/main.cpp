@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     create->add_flag("--scramble", options.scramble, "scramble the entries");
     create->add_flag("--hash", options.hash, "also write the .hash index beside the pack");
     create->add_flag("--sjis-from-utf8", options.sjisFromUtf8,
-                     "names and .s/.txt/.dat files are UTF-8: store them as Shift-JIS");
+                     ".s/.txt/.dat files are UTF-8 text: store them as Shift-JIS (names are always converted)");
 
     auto* list = app.add_subcommand("list", "list the entries of a pack");
     list->add_option("PACK", pack, "the pack to list")->required();

@@ -10,5 +10,11 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_su
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 cd build/asan
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+ctest --output-on-failure -j "$(nproc)" --timeout 600 2>&1 | tee ctest.log
+# A test that skips (a tool or a test file missing) is a failure here: it
+# would otherwise vanish quietly on a bare machine.
+if grep -E '\*\*\*Skipped|\[  SKIPPED \]' ctest.log; then
+  echo "test.sh: the tests above were skipped; install what they need (scripts/install-deps.sh)" >&2
+  exit 1
+fi
 if [ -x ../../scripts/fuzz-smoke.sh ]; then ../../scripts/fuzz-smoke.sh; fi

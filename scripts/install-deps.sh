@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the fuzz targets need.
+# Installs the Debian 12 packages the build, the tests and the fuzz targets need
+# (python3: the storage tests build their golden packs with an independent
+# writer in tests/storage/fixtures).
 # Idempotent: does nothing when every package is already present.
 set -euo pipefail
 
@@ -12,6 +14,7 @@ PKGS=(
   libcli11-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   clang
+  python3
 )
 
 missing=()

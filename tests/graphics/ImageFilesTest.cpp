@@ -268,7 +268,7 @@ TEST(ImageFiles, BmpHeaderFieldsAreChecked) {
 // fault is in a field the pixels do not depend on.
 TEST(ImageFiles, BmpSuite) {
     const std::string root = TestData("bmpsuite");
-    if (!fs::exists(root)) GTEST_SKIP() << "no BMP suite at " << root;
+    ASSERT_TRUE(fs::exists(root)) << "no BMP suite at " << root;
     std::ifstream map(root + "/reference-map.tsv");
     std::string line;
     int goodCount = 0;
@@ -336,7 +336,7 @@ TEST(ImageFiles, BmpSuite) {
 
 TEST(ImageFiles, BmpRealWorldFiles) {
     for (const char* f : {"jpeg/shira_bird8.bmp", "jpeg/vgl_6434_0018a.bmp", "jpeg/vgl_6548_0026a.bmp"}) {
-        if (!fs::exists(TestData(f))) GTEST_SKIP();
+        ASSERT_TRUE(fs::exists(TestData(f))) << "missing test file " << TestData(f);
         TARGB8888 img = MustLoad(ReadFileBytes(TestData(f)), "f.bmp");
         EXPECT_GT(img.Width(), 100) << f;
         EXPECT_FALSE(img.HasTransparency()) << f;
@@ -423,7 +423,7 @@ TEST(ImageFiles, GreyJpegTakesTheValuesOf236Levels) {
 
 TEST(ImageFiles, JpegTestImagesOfTheLibrary) {
     const std::string dir = TestData("jpeg");
-    if (!fs::exists(dir)) GTEST_SKIP();
+    ASSERT_TRUE(fs::exists(dir)) << "missing test files at " << dir;
     // The PPM reference: "P6\n227 149\n255\n" then RGB.
     const std::vector<uint8_t> ppm = ReadFileBytes(dir + "/testorig.ppm");
     size_t at = 0;
@@ -671,7 +671,7 @@ TEST(ImageFiles, PngImageDataMustBeAbleToFillThePicture) {
 
 TEST(ImageFiles, PngSuiteLoadsAndInterlacedEqualsPlain) {
     const std::string dir = TestData("pngsuite");
-    if (!fs::exists(dir)) GTEST_SKIP();
+    ASSERT_TRUE(fs::exists(dir)) << "missing test files at " << dir;
     int loaded = 0;
     for (const auto& e : fs::recursive_directory_iterator(dir)) {
         if (e.path().extension() != ".png") continue;
@@ -694,7 +694,7 @@ TEST(ImageFiles, PngSuiteLoadsAndInterlacedEqualsPlain) {
 
 TEST(ImageFiles, CorruptPngsFailCleanly) {
     const std::string dir = TestData("png-crashers");
-    if (!fs::exists(dir)) GTEST_SKIP();
+    ASSERT_TRUE(fs::exists(dir)) << "missing test files at " << dir;
     int refused = 0;
     for (const auto& e : fs::directory_iterator(dir)) {
         if (e.path().extension() != ".png") continue;

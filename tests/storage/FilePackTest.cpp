@@ -76,7 +76,7 @@ protected:
     }
     static void TearDownTestSuite() { shared_.reset(); }
     void SetUp() override {
-        if (!shared_) GTEST_SKIP() << "python3 is not available";
+        ASSERT_TRUE(shared_) << "python3 is not available (scripts/install-deps.sh installs it)";
         ASSERT_TRUE(made_) << "the fixture script failed";
     }
     static inline std::unique_ptr<TempDir> shared_;

@@ -182,7 +182,7 @@ TEST(HashTable, WrongMagicOrBucketCountRaisesTheEngineMessages) {
 }
 
 TEST(HashTable, ReadsFilesWrittenIndependently) {
-    if (!HavePython()) GTEST_SKIP() << "python3 is not available";
+    ASSERT_TRUE(HavePython()) << "python3 is not available (scripts/install-deps.sh installs it)";
     TempDir dir;
     ASSERT_TRUE(RunFixtureScript("packs '" + dir.Path() + "'"));
     for (const char* file : {"labels13.hash", "labels12.hash"}) {

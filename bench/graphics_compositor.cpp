@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "graphics/ARGB8888CellDrawLib.h"
-#include "graphics/ZelGraphicLib.h"
+#include "graphics/Compositor.h"
 #include "platform/Devices.h"
 #include "BenchRatio.h"
 

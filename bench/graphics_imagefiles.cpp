@@ -20,7 +20,7 @@
 
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "BenchRatio.h"
 
 using namespace zel;

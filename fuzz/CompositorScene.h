@@ -7,8 +7,8 @@
 #include "FuzzSupport.h"
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
-#include "graphics/ZelGraphicLib.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/Compositor.h"
+#include "graphics/ImageFiles.h"
 
 namespace zelfuzz {
 

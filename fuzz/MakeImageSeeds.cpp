@@ -12,7 +12,7 @@
 
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "CompositorScene.h"
 #include "SeedFiles.h"
 

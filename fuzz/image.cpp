@@ -7,7 +7,7 @@
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
 #include "graphics/ImageFileError.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "platform/Dialogs.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "base/IntMath.h"
 #include "base/MemStream.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "platform/Devices.h"
 
 namespace zel {

@@ -1,7 +1,7 @@
 #include "graphics/uARGB8888Manager.h"
 
 #include "base/MemStream.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 
 namespace zel {
 

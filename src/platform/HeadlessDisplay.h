@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dddd7.h"
+#include "platform/DisplayDevice.h"
 
 namespace zel {
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dddd7.h"
+#include "platform/DisplayDevice.h"
 
 struct SDL_Window;
 struct SDL_Renderer;

@@ -8,7 +8,7 @@
 #include "platform/SystemFonts.h"
 #include "shell/EngineScript.h"
 #include "shell/SystemConfigLib.h"
-#include "storage/ZelFileIO.h"
+#include "storage/GameStorage.h"
 
 namespace zel {
 

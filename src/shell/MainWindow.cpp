@@ -12,7 +12,7 @@
 #include "base/Sjis.h"
 #include "platform/Clock.h"
 #include "platform/Devices.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
 #include "shell/SystemConfigLib.h"

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "graphics/ZelCameraLib.h"
-#include "graphics/ZelGraphicLib.h"
+#include "graphics/Compositor.h"
 #include "script/ZelScriptServices.h"
 
 namespace zel {

@@ -281,8 +281,11 @@ std::unique_ptr<TMemoryStream> TFilePack::ReadFile(std::string_view name) {
 // ---------------------------------------------------------------------------
 
 THashFilePack::THashFilePack(const std::string& path, bool keepOpen)
-    : hashPath_(ReplaceExtension(path, ".hash")), packPath_(ReplaceExtension(path, ".pack")) {
-    if (HostFileExists(hashPath_)) {
+    : THashFilePack(ReplaceExtension(path, ".pack"), keepOpen, ReplaceExtension(path, ".hash")) {}
+
+THashFilePack::THashFilePack(const std::string& path, bool keepOpen, const std::string& hashPath)
+    : hashPath_(hashPath), packPath_(path) {
+    if (!hashPath_.empty() && HostFileExists(hashPath_)) {
         auto table = std::make_unique<THashTable>(kHashFileBuckets);
         try {
             // A present index that cannot be read would hide every file of the pack.

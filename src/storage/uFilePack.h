@@ -133,6 +133,8 @@ private:
 class THashFilePack {
 public:
     THashFilePack(const std::string& path, bool keepOpen);
+    // With the index found by the caller (empty: the pack has no index).
+    THashFilePack(const std::string& path, bool keepOpen, const std::string& hashPath);
 
     // Set when the index or the pack could not be read: the pack set is unusable.
     bool Error() const { return error_; }

@@ -7,8 +7,8 @@
 #include "CompositorTestSupport.h"
 #include "base/Errors.h"
 #include "base/MemStream.h"
-#include "graphics/ZelGraphicLib.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/Compositor.h"
+#include "graphics/ImageFiles.h"
 #include "storage/GameFiles.h"
 
 using namespace zel;

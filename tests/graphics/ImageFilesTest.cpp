@@ -15,7 +15,7 @@
 #include "graphics/ImageFileError.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/PngReader.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "platform/Dialogs.h"
 
 namespace zel {

@@ -6,7 +6,7 @@
 
 #include "ImageTestSupport.h"
 #include "base/MemStream.h"
-#include "graphics/uJpegLoader.h"
+#include "graphics/JpegRowDecoder.h"
 
 namespace zel {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/PngWriter.h"
 #include "platform/SdlDisplay.h"
 #include "platform/Window.h"
-#include "platform/dddd7.h"
+#include "platform/DisplayDevice.h"
 
 namespace zel {
 namespace {

@@ -6,7 +6,7 @@
 #include "base/ErrorLog.h"
 #include "base/Sjis.h"
 #include "platform/Clock.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/HeadlessDisplay.h"
 #include "platform/Window.h"

@@ -8,7 +8,7 @@
 #include "base/MemStream.h"
 #include "base/Sjis.h"
 #include "graphics/ARGB8888Lib.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "shell/EngineScript.h"
 #include "shell/ScriptScreen.h"
 

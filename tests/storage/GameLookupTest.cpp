@@ -7,6 +7,10 @@
 #include <span>
 
 #include "base/MemStream.h"
+#include "base/AtomicFile.h"
+#include "storage/GameStorage.h"
+#include "storage/PackKeys.h"
+#include "storage/uHashTable.h"
 #include "storage/ZelFileIO.h"
 #include "storage/uFilePackWriter.h"
 
@@ -101,7 +105,33 @@ TEST(GameStorage, NoPacksOrABadPackFailsToOpen) {
         g.Loose("GameData/data1.pack", "this is not a pack at all");
         TGameStorage s(g.root.string());
         EXPECT_FALSE(s.OpenGamePacks("GameData"));
+        // All or nothing: the good pack 0 is not left open either.
+        EXPECT_FALSE(s.IsPackLoaded(0));
+        EXPECT_EQ(Read(s, "x.txt"), "<none>");
+        EXPECT_EQ(s.DataFolder(), "");
     }
+}
+
+// The index beside a pack is found whatever the case of its name, as every
+// game file is: an index ignored would leave the pack's entries in the order
+// of its internal index, which the game's own index may override.
+TEST(GameStorage, FindsTheHashIndexWithoutRegardToCase) {
+    Game g;
+    g.Pack(0, {{"a.txt", "first"}, {"b.txt", "second"}});
+    // An index that sends a.txt to entry 1: proof that it is the one used.
+    {
+        THashTable t(kHashFileBuckets);
+        const uint8_t one[2] = {1, 0}, zero[2] = {0, 0};
+        ASSERT_TRUE(t.Put("a.txt", one, 2));
+        ASSERT_TRUE(t.Put("b.txt", zero, 2));
+        TMemoryStream image;
+        ASSERT_TRUE(t.SaveToStream(image));
+        ASSERT_TRUE(AtomicWriteFile((g.root / "GameData" / "DATA0.HASH").string(), image.View()));
+    }
+    TGameStorage s(g.root.string());
+    ASSERT_TRUE(s.OpenGamePacks("GameData"));
+    EXPECT_EQ(Read(s, "a.txt"), "second");
+    EXPECT_EQ(Read(s, "b.txt"), "first");
 }
 
 TEST(FileIOLib, NameValueLinesAndState) {

@@ -1,4 +1,4 @@
-#include "graphics/uJpegLoader.h"
+#include "graphics/JpegRowDecoder.h"
 
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"

@@ -1,4 +1,4 @@
-#include "graphics/ZelGraphicLib.h"
+#include "graphics/Compositor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "base/Errors.h"
 #include "base/MemStream.h"
 #include "base/Sjis.h"
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 #include "platform/Devices.h"
 #include "storage/GameFiles.h"
 

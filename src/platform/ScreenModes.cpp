@@ -1,8 +1,8 @@
-#include "platform/DirectXPackLib.h"
+#include "platform/ScreenModes.h"
 
 #include <string>
 
-#include "platform/dddd7.h"
+#include "platform/DisplayDevice.h"
 
 namespace zel {
 

@@ -1,4 +1,4 @@
-#include "graphics/uARGBSaveFile.h"
+#include "graphics/ImageFiles.h"
 
 #include <algorithm>
 #include <cstdio>

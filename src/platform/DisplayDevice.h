@@ -10,7 +10,7 @@
 // Restore succeeds, and the shell treats a failed Restore as fatal.
 //
 // The mode list holds what the output can show (at most 511 entries); the
-// mode itself is chosen by TDirectXPack (DirectXPackLib.h). With the debug
+// mode itself is chosen by TDirectXPack (ScreenModes.h). With the debug
 // option ddoDebugMessage every log call appends "debug#NNNNN text" to
 // "dddd.debug" (the first line of a run recreates the file); detailed lines
 // also need ddoDetailedLog. A failed output call is logged with
@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "platform/Devices.h"
-#include "platform/DirectXPackLib.h"
+#include "platform/ScreenModes.h"
 
 namespace zel {
 

@@ -1,4 +1,4 @@
-#include "platform/dddd7.h"
+#include "platform/DisplayDevice.h"
 
 #include <algorithm>
 #include <cstdio>

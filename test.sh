@@ -17,4 +17,8 @@ if grep -E '\*\*\*Skipped|\[  SKIPPED \]' ctest.log; then
   echo "test.sh: the tests above were skipped; install what they need (scripts/install-deps.sh)" >&2
   exit 1
 fi
+# The test programs that start threads (the sound workers) run again under
+# ThreadSanitizer.
+(cd ../.. && ./scripts/build.sh tsan zel_sound_tests)
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} ../tsan/tests/zel_sound_tests
 if [ -x ../../scripts/fuzz-smoke.sh ]; then ../../scripts/fuzz-smoke.sh; fi

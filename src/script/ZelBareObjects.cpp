@@ -57,7 +57,12 @@ bool TBareObjectHost::FindObject(std::string_view name, TScriptObjectInfo& info)
     return true;
 }
 
-bool TBareObjectHost::ObjectCommand(TZelScript&, std::string_view, const TScriptCommand&) { return false; }
+bool TBareObjectHost::ObjectCommand(ICommandContext& context, std::string_view name) {
+    const auto it = objects_.find(AsciiLower(name));
+    if (it == objects_.end() || !context.Command().Fields) return false;
+    const TObjectCommandHandler* handler = handlers_.Find(it->second);
+    return handler && (*handler)(context, name);
+}
 
 bool TBareObjectHost::Swap(std::string_view, std::string_view) { return false; }
 

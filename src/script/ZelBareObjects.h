@@ -1,8 +1,9 @@
 // The object host a script runs with until the object manager takes its place:
 // every object an object variable creates becomes a bare named entry of its
 // kind, so that declarations (the engine's own "sys", "snd" ... at every story
-// start included) succeed and names resolve, but no kind has a command handler
-// yet: a command sent to such an object is reported as undefined for it.
+// start included) succeed and names resolve. A command sent to an object goes
+// to the handler registered for its kind; without one it is reported as
+// undefined for it.
 //
 // The search paths are the empty list: a name resolves when the game file
 // lookup finds it as written.
@@ -39,7 +40,8 @@ public:
                       const std::string& varName) override;
 
     bool FindObject(std::string_view name, TScriptObjectInfo& info) override;
-    bool ObjectCommand(TZelScript& script, std::string_view name, const TScriptCommand& command) override;
+    bool ObjectCommand(ICommandContext& context, std::string_view name) override;
+    TObjectCommandRegistry& Handlers() override { return handlers_; }
     bool Swap(std::string_view a, std::string_view b) override;
     void Clear() override { objects_.clear(); }
     void SetNavigationWeights(int32_t, int32_t) override {}
@@ -55,6 +57,7 @@ private:
     IGameFiles* files_;
     // Lower-cased name -> type number.
     std::unordered_map<std::string, uint8_t> objects_;
+    TObjectCommandRegistry handlers_;
 };
 
 }  // namespace zel

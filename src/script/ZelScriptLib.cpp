@@ -292,8 +292,35 @@ bool TZelScript::ExecuteLine(std::string_view text) {
     return any;
 }
 
+namespace {
+
+// A command as the handler of an object's kind sees it: the arguments are
+// evaluated and the results written in the script the object belongs to.
+class TScriptCommandContext final : public ICommandContext {
+public:
+    TScriptCommandContext(TZelScript& script, const TScriptCommand& command) : script_(script), command_(command) {}
+    const TScriptCommand& Command() const override { return command_; }
+    TReturnValue Evaluate(std::string_view text) override { return script_.Evaluate(text); }
+    void ClearResults() override { script_.ClearResults(); }
+    void SetResultInt(int32_t value, int32_t index) override { script_.SetResultInt(value, index); }
+    void SetResultStr(std::string_view text, int32_t index) override { script_.SetResultStr(text, index); }
+    void SkipTimeOnce() override { script_.SkipTimeOnce(); }
+    std::string ResolvePath(std::string_view name, bool notify) override {
+        return script_.Objects().ResolvePath(name, notify);
+    }
+    void ReportError(std::string_view text) override { zel::ReportError(std::string(text)); }
+    TZelScript& TargetScript() override { return script_; }
+
+private:
+    TZelScript& script_;
+    const TScriptCommand& command_;
+};
+
+}  // namespace
+
 void TZelScript::ScopedObjects(const TScriptCommand& command) {
     TZelScript& target = TargetScript();
+    TScriptCommandContext context(target, command);
     const auto& scoped = Routine().scopedObjects;
     if (scoped[0].empty()) {
         ReportError(Sj("オブジェクトが指定されていません。\\scpで指定してください。"));
@@ -307,7 +334,7 @@ void TZelScript::ScopedObjects(const TScriptCommand& command) {
             continue;
         }
         // Every scoped object receives the command.
-        if (!target.objects_->ObjectCommand(target, name, command))
+        if (!target.objects_->ObjectCommand(context, name))
             ReportError(Sj("未定義の命令：") + name + "(" + info.TypeWord + ")." + std::string(command.Segment));
     }
 }

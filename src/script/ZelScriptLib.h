@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/RequestCodes.h"
 #include "script/ZelReaderLib.h"
 #include "script/ZelScriptModel.h"
 #include "script/ZelScriptServices.h"
@@ -30,20 +31,6 @@ namespace zel {
 class IGameFiles;
 class IRegExp;
 class ILineRewriter;
-
-// Requests a script leaves for the engine after its frame (the shell's codes).
-namespace ScriptRequest {
-enum : int32_t {
-    None = 0, Quit = 1, ExitConfirm = 2, Menu = 3, Log = 4, Screen = 5, ApplyConfig = 6, ResetConfirm = 7,
-    ResetTo = 8, Save = 9, Load = 10, Config = 11, View = 12, Auto = 13, Skip = 14, LogSkip = 15,
-    QuickSave = 16, QuickLoad = 17, SelectLoad = 18, ConfigVolume = 19, ConfigVoice = 20, SceneReturn = 21,
-    Custom = 22, SystemScriptEnd = 23, Minimize = 24,
-};
-}
-
-namespace ScriptPlayMode {
-enum : int32_t { Normal = 0, View = 1, Auto = 2, Skip = 3, LogSkip = 4 };
-}
 
 // Wait states of a routine.
 enum TWaitState : uint8_t {
@@ -63,12 +50,6 @@ enum TWaitState : uint8_t {
 // Packs a command word as the dispatcher does: lower case, backslashes and
 // bytes below 33 dropped, at most 4 bytes (else -1), first byte lowest.
 int32_t CommandCode(std::string_view word);
-
-constexpr int32_t Cmd(std::string_view word) {
-    uint32_t code = 0;
-    for (size_t i = 0; i < word.size(); ++i) code |= static_cast<uint32_t>(static_cast<uint8_t>(word[i])) << (8 * i);
-    return static_cast<int32_t>(code);
-}
 
 // Splits a command segment into its fields: at "," outside double quotes,
 // braces and round or square brackets, Shift-JIS characters taken whole; every

@@ -7,7 +7,8 @@
 // subsystems behind them exist. A missing service is a null pointer: the
 // interpreter then skips what it would have done with it (there is nothing to
 // draw, no channel plays). The object host is never null: without the object
-// manager a bare stand-in registers named entries only (ZelBareObjects.h).
+// manager a bare stand-in registers named entries and passes commands to the
+// handlers registered for their kinds (ZelBareObjects.h).
 #pragma once
 
 #include <cstdint>
@@ -16,18 +17,12 @@
 #include <string_view>
 #include <vector>
 
+#include "scriptdata/ObjectCommands.h"
 #include "scriptdata/ZelValueStore.h"
 
 namespace zel {
 
 class TZelScript;
-
-// One dispatched command as the object handlers receive it.
-struct TScriptCommand {
-    int32_t Code = -1;                                // packed command word
-    const std::vector<std::string>* Fields = nullptr; // field 0 is the command word; at least 9 fields
-    std::string_view Segment;                         // the segment as dispatched
-};
 
 struct TScriptObjectInfo {
     uint8_t TypeNo = 0;    // the kind's type number (1..35)
@@ -40,8 +35,11 @@ class IScriptObjects : public IObjectCallbacks {
 public:
     // Looks a registered object up by name, ignoring case.
     virtual bool FindObject(std::string_view name, TScriptObjectInfo& info) = 0;
-    // Offers a command to the handler of the object's kind; true when accepted.
-    virtual bool ObjectCommand(TZelScript& script, std::string_view name, const TScriptCommand& command) = 0;
+    // Offers the context's command to the handler registered for the
+    // object's kind; true when it took the command word.
+    virtual bool ObjectCommand(ICommandContext& context, std::string_view name) = 0;
+    // The command handlers of the kinds, by type number.
+    virtual TObjectCommandRegistry& Handlers() = 0;
     // Exchanges the payloads of two objects of the same kind.
     virtual bool Swap(std::string_view a, std::string_view b) = 0;
     // Unregisters and frees every object (a story restart).

@@ -3,18 +3,11 @@
 #include "base/ErrorLog.h"
 #include "base/MemStream.h"
 #include "platform/Devices.h"
-#include "shell/ScreenObjects.h"
+#include "scriptdata/ScreenEffectCommands.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
 
 namespace zel {
-
-// The interpreter speaks the shell's request and play-mode codes.
-constexpr bool SameCode(int32_t a, int32_t b) { return a == b; }
-static_assert(SameCode(ScriptRequest::Quit, SystemRequest::Quit) && SameCode(ScriptRequest::Custom, SystemRequest::Custom) &&
-              SameCode(ScriptRequest::SystemScriptEnd, SystemRequest::SystemScriptEnd) &&
-              SameCode(ScriptRequest::Minimize, SystemRequest::Minimize));
-static_assert(SameCode(ScriptPlayMode::View, PlayMode::View) && SameCode(ScriptPlayMode::LogSkip, PlayMode::LogSkip));
 
 namespace {
 
@@ -29,8 +22,8 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     const TSystemData& cfg = ActiveSettings();
     screen_ = std::make_unique<TScriptScreen>(display ? display->ScreenWidth() : cfg.ScreenWidth,
                                               display ? display->ScreenHeight() : cfg.ScreenHeight, &files);
-    script_ = std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr,
-                                           std::make_unique<TScreenObjectHost>(&files, *screen_));
+    script_ = std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr);
+    RegisterScreenEffectCommands(script_->Objects().Handlers(), screen_->Graphic(), screen_->Camera());
     TScriptServices services;
     services.display = screen_.get();
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };

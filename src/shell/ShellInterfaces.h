@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "script/RequestCodes.h"
 #include "storage/GameFiles.h"
 
 namespace zel {
@@ -28,19 +29,6 @@ enum class SystemMode : uint8_t {
     LoadSelect = 10,
     Config = 11,
 };
-
-namespace SystemRequest {
-enum : int32_t {
-    None = 0, Quit = 1, ExitConfirm = 2, Menu = 3, Log = 4, Screen = 5, ApplyConfig = 6, ResetConfirm = 7,
-    ResetTo = 8, Save = 9, Load = 10, Config = 11, View = 12, Auto = 13, Skip = 14, LogSkip = 15,
-    QuickSave = 16, QuickLoad = 17, SelectLoad = 18, ConfigVolume = 19, ConfigVoice = 20, SceneReturn = 21,
-    Custom = 22, SystemScriptEnd = 23, Minimize = 24,
-};
-}
-
-namespace PlayMode {
-enum : int32_t { Normal = 0, View = 1, Auto = 2, Skip = 3, LogSkip = 4 };
-}
 
 // Play-mode locks a script can set.
 enum class ScriptLock { View, Skip, Auto };

@@ -422,6 +422,52 @@ TEST_F(ScriptRun, CommandsForScopedObjects) {
     EXPECT_EQ(PositionLines().size(), 4u);
 }
 
+// A command for a scoped object reaches the handler registered for its kind
+// through the command context: raw fields (empty past the last one), the
+// arguments evaluated in the object's script, the Result variables; a kind
+// without a handler, or a word its handler does not know, stays undefined.
+TEST_F(ScriptRun, ObjectCommandsReachTheHandlerOfTheirKind) {
+    Start(R"(@@top
+\gvar,img,a
+\gvar,msg,m
+\gvar,int,n,got
+\cal,n=4
+\scp,a
+\put,n*10,,"text",x
+\cal,got=ResultInt[0]
+\scp,m,a
+\put,n*10,,"text",x
+\other,1
+)");
+    std::vector<std::string> seen;
+    script->Objects().Handlers().Register(6, [&](zel::ICommandContext& c, std::string_view name) {
+        if (c.Code() != zel::Cmd("put")) return false;
+        seen.push_back(std::string(name));
+        EXPECT_EQ(c.FieldCount(), 9u);
+        EXPECT_EQ(c.Field(0), "\\put");
+        EXPECT_EQ(c.IntArg(1), 40);
+        EXPECT_TRUE(c.FieldEmpty(2));
+        EXPECT_EQ(c.StrArg(3), "text");
+        EXPECT_EQ(c.Field(4), "x");
+        EXPECT_TRUE(c.FieldEmpty(20));  // words may read past the padded nine
+        EXPECT_EQ(c.IntArg(20), 0);
+        c.ClearResults();
+        c.SetResultInt(7);
+        return true;
+    });
+    Frames(1);
+    SetErrorFlag(false);
+    Frames(1);
+    // Every scoped object is offered the command, also after one refused it.
+    EXPECT_EQ(seen, (std::vector<std::string>{Str("a"), Str("a")}));
+    EXPECT_EQ(Int("got"), 7);
+    const std::vector<std::string> errors = Errors();
+    ASSERT_EQ(errors.size(), 3u) << ErrorText();
+    EXPECT_EQ(errors[0], S("未定義の命令：") + Str("m") + S("(msg).\\put,n*10,,\"text\",x"));  // no handler for "msg"
+    EXPECT_EQ(errors[1], S("未定義の命令：") + Str("m") + S("(msg).\\other,1"));
+    EXPECT_EQ(errors[2], S("未定義の命令：") + Str("a") + S("(img).\\other,1"));  // a word the handler refuses
+}
+
 TEST_F(ScriptRun, SegmentsThatAreNoCommandsAreIgnored) {
     Start("@@top\nsome message text\n\\gvar,int,x\n  \\cal,x=1  \n");
     Frames(1);

@@ -73,10 +73,11 @@ inline bool Load(TAnimationBmp& a, const TABMPFile& f, const std::string& name =
 
 // Every cell the drawer kept in the last frame, once each, in drawing order.
 inline std::vector<TDrawCell> RenderedCells(TARGB8888CellDraw& d) {
-    d.Render(0xFF000000u, false, 0x7FFFFFFF);
+    d.Render(0xFF000000u, false, 0xFFFF);
     std::map<uint32_t, TDrawCell> byOrder;
     for (int b = 0; b < d.BandCount(); ++b)
-        for (const TDrawCell& c : d.BandCells(b)) byOrder[c.SortOrder()] = c;
+        for (const TDrawCell& c : d.BandCells(b))
+            if (static_cast<int32_t>(c.sortKey) >= 0) byOrder[c.SortOrder()] = c;  // not the background
     std::vector<TDrawCell> out;
     for (auto& [k, c] : byOrder) out.push_back(c);
     return out;

@@ -87,4 +87,40 @@ std::optional<std::string> FontFileFor(const std::string& sjisFace) {
     return out;
 }
 
+std::optional<std::string> FontFileFor(const std::string& sjisFace, int weight, uint32_t cp) {
+    InitSystemFonts();
+    const std::string utf8 = SjisToUtf8(sjisFace);
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(utf8.c_str()));
+    FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(std::clamp(weight, 1, 1000)));
+    FcCharSet* want = nullptr;
+    if (cp) {
+        want = FcCharSetCreate();
+        FcCharSetAddChar(want, cp);
+        FcPatternAddCharSet(pat, FC_CHARSET, want);
+    }
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    std::optional<std::string> out;
+    FcResult res = FcResultNoMatch;
+    // The best matches in order; with a character, the first that has it.
+    FcFontSet* fs = FcFontSort(nullptr, pat, FcFalse, nullptr, &res);
+    for (int i = 0; fs && i < fs->nfont && !out; ++i) {
+        FcPattern* f = fs->fonts[i];
+        if (cp) {
+            FcCharSet* cs = nullptr;
+            if (FcPatternGetCharSet(f, FC_CHARSET, 0, &cs) != FcResultMatch || !cs || !FcCharSetHasChar(cs, cp))
+                continue;
+        }
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(f, FC_FILE, 0, &file) == FcResultMatch && file)
+            out = std::string(reinterpret_cast<const char*>(file));
+    }
+    if (fs) FcFontSetDestroy(fs);
+    if (want) FcCharSetDestroy(want);
+    FcPatternDestroy(pat);
+    return out;
+}
+
 }  // namespace zel

@@ -3,6 +3,7 @@
 // Japanese face names to the IPA fonts.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,5 +23,9 @@ void InitSystemFonts(const std::string& configFile = {});
 std::vector<TFontFamily> JapaneseFontFamilies();
 // The font file that the face name resolves to, or nullopt.
 std::optional<std::string> FontFileFor(const std::string& sjisFace);
+// The font file for a face at a weight (0..1000 as in the settings, 400
+// regular, 700 bold) that has the Unicode character cp, or nullopt; cp 0
+// asks for the face alone. Japanese faces are preferred.
+std::optional<std::string> FontFileFor(const std::string& sjisFace, int weight, uint32_t cp);
 
 }  // namespace zel

@@ -146,6 +146,10 @@ int RunHeadless(const Options& o) {
         main.Shutdown();
     } catch (const EFatalStartup&) {
         return 2;
+    } catch (const EFatal&) {
+        // Ended mid-run (its message went through the dialogs and the error list).
+        PrintErrorList();
+        return 1;
     }
     for (const auto& [at, path] : o.shots)
         if (at > ran) {
@@ -187,6 +191,8 @@ int RunWindowed(bool trace) {
             main.Shutdown();
         } catch (const EFatalStartup&) {
             status = 2;
+        } catch (const EFatal&) {
+            status = 1;
         }
     }
     window.reset();

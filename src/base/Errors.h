@@ -25,4 +25,11 @@ public:
     explicit EFileError(const std::string& msg) : EZelError(msg) {}
 };
 
+// A failure after which the program cannot go on (its message has been shown
+// to the player): it leaves the frame loop and ends the program.
+class EFatal : public EZelError {
+public:
+    explicit EFatal(const std::string& msg) : EZelError(msg) {}
+};
+
 }  // namespace zel

@@ -9,7 +9,7 @@ namespace zel {
 
 namespace {
 
-struct TSpec {
+struct TConversion {
     bool left = false, plus = false, space = false, zero = false, alt = false;
     int width = 0;
     int precision = -1;  // -1: none given
@@ -29,63 +29,63 @@ bool ReadCount(std::string_view s, size_t& i, int& out) {
 }
 
 // Parses the conversion that starts after the '%' at s[i]; i ends after the type.
-bool ParseSpec(std::string_view s, size_t& i, TSpec& spec) {
+bool ParseConversion(std::string_view s, size_t& i, TConversion& conv) {
     for (; i < s.size(); ++i) {
         const char c = s[i];
-        if (c == '-') spec.left = true;
-        else if (c == '+') spec.plus = true;
-        else if (c == ' ') spec.space = true;
-        else if (c == '0') spec.zero = true;
-        else if (c == '#') spec.alt = true;
+        if (c == '-') conv.left = true;
+        else if (c == '+') conv.plus = true;
+        else if (c == ' ') conv.space = true;
+        else if (c == '0') conv.zero = true;
+        else if (c == '#') conv.alt = true;
         else break;
     }
-    ReadCount(s, i, spec.width);
+    ReadCount(s, i, conv.width);
     if (i < s.size() && s[i] == '.') {
         ++i;
-        spec.precision = 0;
-        ReadCount(s, i, spec.precision);
+        conv.precision = 0;
+        ReadCount(s, i, conv.precision);
     }
     if (i >= s.size()) return false;
     const char t = s[i++];
     if (t != 'd' && t != 'i' && t != 'u' && t != 'x' && t != 'X' && t != 's') return false;
-    spec.type = t;
+    conv.type = t;
     return true;
 }
 
 void Pad(std::string& out, size_t n, char c) { out.append(n, c); }
 
-void FormatInteger(const TSpec& spec, int32_t value, std::string& out) {
+void FormatInteger(const TConversion& conv, int32_t value, std::string& out) {
     std::string_view prefix;  // sign or radix mark
     uint32_t magnitude = 0;
     int base = 10;
-    if (spec.type == 'd' || spec.type == 'i') {
+    if (conv.type == 'd' || conv.type == 'i') {
         magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
         if (value < 0) prefix = "-";
-        else if (spec.plus) prefix = "+";
-        else if (spec.space) prefix = " ";
+        else if (conv.plus) prefix = "+";
+        else if (conv.space) prefix = " ";
     } else {
         magnitude = static_cast<uint32_t>(value);
-        if (spec.type != 'u') base = 16;
-        if (base == 16 && spec.alt && magnitude != 0) prefix = spec.type == 'X' ? "0X" : "0x";
+        if (conv.type != 'u') base = 16;
+        if (base == 16 && conv.alt && magnitude != 0) prefix = conv.type == 'X' ? "0X" : "0x";
     }
-    const char* digitsOf = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    const char* digitsOf = conv.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
     std::string digits;
     for (uint32_t m = magnitude; m != 0; m /= static_cast<uint32_t>(base)) digits.push_back(digitsOf[m % static_cast<uint32_t>(base)]);
     // Without a precision, zero still shows one digit; precision 0 shows none.
-    if (digits.empty() && spec.precision != 0) digits.push_back('0');
+    if (digits.empty() && conv.precision != 0) digits.push_back('0');
     std::reverse(digits.begin(), digits.end());
-    if (spec.precision > 0 && digits.size() < static_cast<size_t>(spec.precision))
-        digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), '0');
+    if (conv.precision > 0 && digits.size() < static_cast<size_t>(conv.precision))
+        digits.insert(0, static_cast<size_t>(conv.precision) - digits.size(), '0');
     const size_t body = prefix.size() + digits.size();
-    const size_t width = static_cast<size_t>(spec.width);
+    const size_t width = static_cast<size_t>(conv.width);
     if (body >= width) {
         out += prefix;
         out += digits;
-    } else if (spec.left) {
+    } else if (conv.left) {
         out += prefix;
         out += digits;
         Pad(out, width - body, ' ');
-    } else if (spec.zero && spec.precision < 0) {
+    } else if (conv.zero && conv.precision < 0) {
         out += prefix;
         Pad(out, width - body, '0');
         out += digits;
@@ -96,21 +96,21 @@ void FormatInteger(const TSpec& spec, int32_t value, std::string& out) {
     }
 }
 
-void FormatText(const TSpec& spec, std::string_view text, std::string& out) {
-    if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) {
+void FormatText(const TConversion& conv, std::string_view text, std::string& out) {
+    if (conv.precision >= 0 && text.size() > static_cast<size_t>(conv.precision)) {
         // Cut at a character boundary: a double-byte character is never split.
         size_t end = 0;
         while (end < text.size()) {
             const size_t next = NextCharPos(text, end);
-            if (next > static_cast<size_t>(spec.precision)) break;
+            if (next > static_cast<size_t>(conv.precision)) break;
             end = next;
         }
         text = text.substr(0, end);
     }
-    const size_t width = static_cast<size_t>(spec.width);
+    const size_t width = static_cast<size_t>(conv.width);
     if (text.size() >= width) {
         out += text;
-    } else if (spec.left) {
+    } else if (conv.left) {
         out += text;
         Pad(out, width - text.size(), ' ');
     } else {
@@ -137,16 +137,16 @@ bool FormatScriptValue(std::string_view format, const TReturnValue& value, std::
             ++i;
             continue;
         }
-        TSpec spec;
-        if (converted || !ParseSpec(format, i, spec)) return false;
+        TConversion conv;
+        if (converted || !ParseConversion(format, i, conv)) return false;
         converted = true;
         const bool isText = value.Kind == rkString;
-        if (spec.type == 's') {
+        if (conv.type == 's') {
             if (!isText) return false;
-            FormatText(spec, value.Text, result);
+            FormatText(conv, value.Text, result);
         } else {
             if (isText) return false;
-            FormatInteger(spec, value.IntValue, result);
+            FormatInteger(conv, value.IntValue, result);
         }
     }
     out += result;

@@ -137,7 +137,8 @@ public:
     const TScriptState& State() const { return state_; }
     void SetRequest(int32_t request, std::string_view argument = {});
     void SetPlayMode(int32_t mode) { state_.playMode = mode; }
-    // The next two frames count as no elapsed time.
+    // The next frame counts no elapsed time: the counter is set to 2, and a
+    // frame decrements it and counts none while it is still positive.
     void SkipTimeOnce() { state_.timeSkip = 2; }
 
     // Writes the built-in result variables of this script.

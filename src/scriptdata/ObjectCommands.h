@@ -58,8 +58,8 @@ public:
     virtual void SetResultInt(int32_t value, int32_t index = 0) = 0;
     virtual void SetResultStr(std::string_view text, int32_t index = 0) = 0;
 
-    // The next two frames count as no elapsed time (a command that starts a
-    // transition or a load).
+    // The next frame counts no elapsed time (a command that starts a
+    // transition or a load); see TZelScript::SkipTimeOnce.
     virtual void SkipTimeOnce() = 0;
     // A game file name through the script's search paths; empty when nothing
     // exists. notify: count a found name in the seen-file log.

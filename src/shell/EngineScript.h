@@ -39,7 +39,7 @@ public:
     void SetPlayMode(int32_t mode) override;
     int32_t GetPlayMode() const override;
     void SkipTimeOnce() override;
-    bool Save(const std::string& file, bool flag) override;
+    bool Save(const std::string& file, bool packed) override;
     bool Load(const std::string& file) override;
     int32_t Request() const override;
     std::string RequestArgument() const override;

@@ -99,10 +99,9 @@ void TMainWindow::StartUp() {
     if (!platform_.sound->Initialize()) Fatal("DirectSoundERROR");
     // S15: the engine system.
     system_ = std::make_unique<TZelSystem>(*platform_.clock, *platform_.dialogs, storage_.get(), HostPath("SaveData"));
-    TDeviceBundle bundle{platform_.window, platform_.display, platform_.sound};
     TZelSystemParts parts;
     if (factory_.makeParts) parts = factory_.makeParts(*storage_, platform_);
-    if (!system_->Setup(bundle, std::move(parts))) Fatal("EngineSetupERROR");
+    if (!system_->Setup(platform_, std::move(parts))) Fatal("EngineSetupERROR");
     // S16: the tray icon does nothing on this platform; minimizing is handled in PumpEvents.
     // S17: show and start.
     platform_.window->Show();
@@ -134,8 +133,8 @@ bool TMainWindow::Idle() {
             closed_ = true;
             return false;
         }
-    } catch (const EFatalStartup&) {
-        throw;
+    } catch (const EFatal&) {
+        throw;  // the program ends (start-up, a display that cannot be restored)
     } catch (const std::exception& e) {
         // An error nobody caught: show it, abandon the frame, keep it on the
         // error list, and go on with the next frame.

@@ -15,17 +15,9 @@ namespace zel {
 
 // A fatal start-up failure: the process ends with exit status 2 after the
 // message (key or built-in text) has been shown.
-class EFatalStartup : public EZelError {
+class EFatalStartup : public EFatal {
 public:
-    explicit EFatalStartup(const std::string& what) : EZelError(what) {}
-};
-
-struct TPlatform {
-    IWindow* window = nullptr;
-    IClock* clock = nullptr;
-    IDialogHost* dialogs = nullptr;
-    IDisplayDevice* display = nullptr;
-    ISoundDevice* sound = nullptr;
+    explicit EFatalStartup(const std::string& what) : EFatal(what) {}
 };
 
 // Everything the engine builds that later subsystems provide. Each factory

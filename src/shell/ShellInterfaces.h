@@ -51,9 +51,13 @@ public:
     virtual void RefreshCells() = 0;
     virtual void SetPlayMode(int32_t mode) = 0;
     virtual int32_t GetPlayMode() const = 0;
-    // The next two frames are not counted as elapsed time.
+    // The next frame counts no elapsed time (the interpreter's time-skip
+    // counter: set to 2, decremented each frame, zeroing the frame's time
+    // while still positive).
     virtual void SkipTimeOnce() = 0;
-    virtual bool Save(const std::string& file, bool flag) = 0;
+    // Writes the game state to "SaveData\\" + file; packed: the body is
+    // compressed (every save of the engine and of scripts is).
+    virtual bool Save(const std::string& file, bool packed) = 0;
     virtual bool Load(const std::string& file) = 0;
     virtual int32_t Request() const = 0;
     virtual std::string RequestArgument() const = 0;

@@ -84,9 +84,9 @@ TZelSystem::~TZelSystem() {
     input_.reset();
     logData_.reset();
     savedMovie_.reset();
-    if (bundle_.display) {
-        bundle_.display->beforeReset = nullptr;
-        bundle_.display->afterReset = nullptr;
+    if (platform_.display) {
+        platform_.display->beforeReset = nullptr;
+        platform_.display->afterReset = nullptr;
     }
     if (storage_) storage_->SetPseudoFileHooks(nullptr, nullptr);
 }
@@ -97,8 +97,8 @@ void TZelSystem::Missing(const char* what) {
     ReportError(std::string(what) + " is not available in this build");
 }
 
-bool TZelSystem::Setup(const TDeviceBundle& bundle, TZelSystemParts parts) {
-    bundle_ = bundle;
+bool TZelSystem::Setup(const TPlatform& platform, TZelSystemParts parts) {
+    platform_ = platform;
     if (storage_) {
         storage_->SetPseudoFileHooks([this](const std::string& n) { return PseudoFileExists(n); },
                                      [this](const std::string& n) { return OpenPseudoFile(n); });
@@ -118,9 +118,9 @@ bool TZelSystem::Setup(const TDeviceBundle& bundle, TZelSystemParts parts) {
     if (!game_) return false;
     system_ = hooks_.makeScript(*this, game_.get());
     if (!system_) return false;
-    if (bundle_.display) {
-        bundle_.display->beforeReset = [this] { BeforeDisplayReset(); };
-        bundle_.display->afterReset = [this] { AfterDisplayReset(); };
+    if (platform_.display) {
+        platform_.display->beforeReset = [this] { BeforeDisplayReset(); };
+        platform_.display->afterReset = [this] { AfterDisplayReset(); };
     }
     SetMode(SystemMode::Idle, 0);
     active_ = true;
@@ -207,7 +207,7 @@ uint8_t TZelSystem::Tick() {
     lastFrameTime_ = now;
     const uint64_t frameStart = now;
     if (ErrorFlag()) errorScreen_ = 3;
-    const bool windowActive = bundle_.window && bundle_.window->IsActive();
+    const bool windowActive = platform_.window && platform_.window->IsActive();
     if ((mode_ == SystemMode::Config || errorScreen_ == 3) && !windowActive) return 0;
     if (!active_) return 0;
     ranFrame_ = true;
@@ -247,7 +247,7 @@ void TZelSystem::UpdateCaption(int32_t elapsed, uint64_t workMs) {
     caption = ReplaceNoCase(caption, "%%%fps", std::to_string(fps));
     caption = ReplaceNoCase(caption, "%%%limit", std::to_string(cfg.FPSLimit));
     caption = ReplaceNoCase(caption, "%%%cpu", std::to_string(cpu));
-    if (bundle_.window) bundle_.window->SetCaption(caption);
+    if (platform_.window) platform_.window->SetCaption(caption);
     captionAcc_ = 0;
     avgWork_ = work;
 }
@@ -419,7 +419,7 @@ void TZelSystem::FileSelectFrame(int32_t elapsed, bool save) {
     } else if (r == 1) {
         const std::string file = fileSelect_->ChosenFile();
         if (save) {
-            if (game_ && game_->Save(file, false)) game_->SetAfterLoadLabel(fileSelect_->ChosenLabel());
+            if (game_ && game_->Save(file, true)) game_->SetAfterLoadLabel(fileSelect_->ChosenLabel());
         } else if (game_ && SaveFileExists(file)) {
             if (game_->Load(file)) game_->SetAfterLoadLabel(fileSelect_->ChosenLabel());
         }
@@ -510,15 +510,15 @@ void TZelSystem::CarryOutRequest(IEngineScript& s, int32_t req, const std::strin
             SetMode(SystemMode::Game);
             break;
         case SystemRequest::Minimize:
-            if (bundle_.display && bundle_.display->IsFullScreen()) ToggleScreen();
-            if (bundle_.window) bundle_.window->Minimize();
+            if (platform_.display && platform_.display->IsFullScreen()) ToggleScreen();
+            if (platform_.window) platform_.window->Minimize();
             break;
         default: break;
     }
 }
 
 void TZelSystem::ToggleScreen() {
-    if (bundle_.display) bundle_.display->ToggleFullScreen();
+    if (platform_.display) platform_.display->ToggleFullScreen();
 }
 
 void TZelSystem::QuickSave() {
@@ -526,7 +526,7 @@ void TZelSystem::QuickSave() {
         Missing("the save and load screen");
         return;
     }
-    if (game_ && game_->Save(fileSelect_->QuickSaveFileName(), false)) game_->SetAfterLoadLabel("*OnQuickSave");
+    if (game_ && game_->Save(fileSelect_->QuickSaveFileName(), true)) game_->SetAfterLoadLabel("*OnQuickSave");
     SetMode(SystemMode::Game);
     if (game_) game_->SkipTimeOnce();
 }
@@ -565,17 +565,21 @@ void TZelSystem::DoSceneReturn() {
 }
 
 void TZelSystem::Present(bool force) {
-    IDisplayDevice* display = bundle_.display;
+    IDisplayDevice* display = platform_.display;
     IEngineScript* s = CurrentScript();
     if (!display || !display->IsInitialized() || !s) return;
     if (MoviePlaying()) return;
     int pitch = 0;
     if (!display->Lock(&pitch)) {
-        if (!bundle_.window || !bundle_.window->IsActive()) return;
+        if (!platform_.window || !platform_.window->IsActive()) return;
         if (!display->Restore()) {
             const TMessageTable& m = Messages();
-            dialogs_.Message(m.Text("BackBufferResetERROR"), m.Text("OK"));
-            throw EZelError("BackBufferResetERROR");
+            // A game whose message table lacks the text still says why it ends.
+            std::string text = m.Text("BackBufferResetERROR");
+            if (text.empty()) text = "BackBufferResetERROR: the screen could not be restored";
+            dialogs_.Message(text, m.Text("OK"));
+            ReportError(text);
+            throw EFatal("BackBufferResetERROR");
         }
     } else {
         display->Unlock();

@@ -22,8 +22,11 @@ class ISoundDevice;
 class IWindow;
 class TMemoryStream;
 
-struct TDeviceBundle {
+// The platform stand-ins the engine runs on (each may be null in tests).
+struct TPlatform {
     IWindow* window = nullptr;
+    IClock* clock = nullptr;
+    IDialogHost* dialogs = nullptr;
     IDisplayDevice* display = nullptr;
     ISoundDevice* sound = nullptr;
 };
@@ -61,7 +64,7 @@ public:
     TZelSystem(const TZelSystem&) = delete;
     TZelSystem& operator=(const TZelSystem&) = delete;
 
-    bool Setup(const TDeviceBundle& bundle, TZelSystemParts parts);
+    bool Setup(const TPlatform& platform, TZelSystemParts parts);
     void Start();
     // One turn of the frame loop: the mode after the frame when a frame ran, else 0.
     uint8_t Tick();
@@ -122,7 +125,7 @@ private:
     bool initialised_ = false;
     bool active_ = false;
     std::unique_ptr<TMemoryStream> savedMovie_;
-    TDeviceBundle bundle_;
+    TPlatform platform_;
     std::unique_ptr<ISoundSystem> sound_;
     std::unique_ptr<IInputDevice> input_;
     std::unique_ptr<IEngineScript> game_, system_;

@@ -29,7 +29,7 @@ public:
     // True when at least one archive was opened and none failed.
     virtual bool OpenGamePacks(const std::string& gameDataFolder) = 0;
     virtual void CloseGamePacks() = 0;
-    // Checksum testing of every open pack; onFailure is called with the failing entry's name.
+    // Checksum testing of every open pack; onFailure is called when an entry fails its checksum.
     virtual void SetPackChecksumCheck(bool on, std::function<void()> onFailure) = 0;
     virtual void SetPseudoFileHooks(std::function<bool(const std::string&)> exists,
                                     std::function<std::unique_ptr<TMemoryStream>(const std::string&)> open) = 0;

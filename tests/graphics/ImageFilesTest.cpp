@@ -511,14 +511,14 @@ TEST(ImageFiles, DecodeJpegRefusesSizesItsDataCannotHold) {
 
 struct PngCase {
     const char* what;
-    PngSpec spec;
+    PngLayout layout;
     std::vector<uint32_t> want;  // row-major
 };
 
 std::vector<PngCase> PngCases() {
     std::vector<PngCase> cases;
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 4;
         s.height = 1;
         s.colourType = PNG_COLOR_TYPE_PALETTE;
@@ -529,7 +529,7 @@ std::vector<PngCase> PngCases() {
         cases.push_back({"palette with transparency", s, {0x00FF0000u, 0x8000FF00u, 0xFF0000FFu, 0xFF0A141Eu}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2;
         s.height = 1;
         s.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -538,7 +538,7 @@ std::vector<PngCase> PngCases() {
         cases.push_back({"16-bit RGBA stripped to the high byte", s, {0x8012ABFFu, 0x010000FFu}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 8;
         s.height = 1;
         s.colourType = PNG_COLOR_TYPE_GRAY;
@@ -550,7 +550,7 @@ std::vector<PngCase> PngCases() {
                           0xFFFFFFFFu}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2;
         s.height = 1;
         s.colourType = PNG_COLOR_TYPE_GRAY;
@@ -561,7 +561,7 @@ std::vector<PngCase> PngCases() {
         cases.push_back({"4-bit grey with a key colour", s, {0x00555555u, 0xFFAAAAAAu}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2;
         s.height = 1;
         s.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -570,7 +570,7 @@ std::vector<PngCase> PngCases() {
         cases.push_back({"16-bit grey with alpha", s, {0x80404040u, 0xFFC0C0C0u}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2;
         s.height = 1;
         s.colourType = PNG_COLOR_TYPE_RGB;
@@ -584,7 +584,7 @@ std::vector<PngCase> PngCases() {
     }
     {
         // Interlaced 13 x 7 RGBA: every Adam7 pass has pixels.
-        PngSpec s;
+        PngLayout s;
         s.width = 13;
         s.height = 7;
         s.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -606,10 +606,10 @@ std::vector<PngCase> PngCases() {
 
 TEST(ImageFiles, PngColourTypesExpandToBgra) {
     for (const PngCase& c : PngCases()) {
-        const std::vector<uint8_t> png = MakePng(c.spec);
+        const std::vector<uint8_t> png = MakePng(c.layout);
         TARGB8888 img = MustLoad(png, "c.png");
-        ASSERT_EQ(img.Width(), c.spec.width) << c.what;
-        ASSERT_EQ(img.Height(), c.spec.height) << c.what;
+        ASSERT_EQ(img.Width(), c.layout.width) << c.what;
+        ASSERT_EQ(img.Height(), c.layout.height) << c.what;
         for (int32_t y = 0; y < img.Height(); ++y)
             for (int32_t x = 0; x < img.Width(); ++x)
                 EXPECT_EQ(img.Row(y)[x], c.want[size_t(y) * img.Width() + x]) << c.what << " at " << x << "," << y;
@@ -620,7 +620,7 @@ TEST(ImageFiles, PngColourTypesExpandToBgra) {
 }
 
 TEST(ImageFiles, PngMayHaveAFourBytePrefix) {
-    const std::vector<uint8_t> png = MakePng(PngCases()[0].spec);
+    const std::vector<uint8_t> png = MakePng(PngCases()[0].layout);
     std::vector<uint8_t> prefixed = {'Z', 'E', 'L', '!'};
     prefixed.insert(prefixed.end(), png.begin(), png.end());
     for (const auto& bytes : {png, prefixed}) {
@@ -651,7 +651,7 @@ uint32_t Crc32(const uint8_t* p, size_t n) {
 TEST(ImageFiles, PngImageDataMustBeAbleToFillThePicture) {
     // The most compressible picture there is still loads: deflate's best rate
     // is what the check allows.
-    PngSpec blank;
+    PngLayout blank;
     blank.width = blank.height = 1024;
     blank.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     blank.rows.assign(1024, std::vector<uint8_t>(4096, 0));
@@ -717,7 +717,7 @@ std::vector<uint8_t> GreyJpeg(int w, int h, uint8_t value) {
 }
 
 std::vector<uint8_t> PngOf(int w, int h, uint32_t argb) {
-    PngSpec s;
+    PngLayout s;
     s.width = w;
     s.height = h;
     s.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -837,8 +837,8 @@ TEST(ImageFiles, TruncatedAndMutatedFilesFailCleanly) {
                                       {}, {3, 1, 0, 0, 2, 2, 0, 2, 1, 1, 0, 4, 0, 1, 2, 1, 0, 0, 0, 1})});
     ASSERT_TRUE(SaveJpeg(Smooth(24, 16), jpg, 80));
     files.push_back({"f.jpg", jpg.Bytes()});
-    files.push_back({"f.png", MakePng(PngCases()[0].spec)});
-    files.push_back({"f.png", MakePng(PngCases().back().spec)});
+    files.push_back({"f.png", MakePng(PngCases()[0].layout)});
+    files.push_back({"f.png", MakePng(PngCases().back().layout)});
     files.push_back({"f.argb", MakeArgb(2, jpg.Bytes(), GreyJpeg(24, 16, 99))});
     files.push_back({"f.argb", MakeArgb(0, bmp.Bytes(), {})});
     TRecordingDialogs quiet;

@@ -26,7 +26,7 @@ inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 
 inline std::string TestData(const std::string& rel) { return std::string(ZEL_TESTDATA_DIR) + "/" + rel; }
 
-struct PngSpec {
+struct PngLayout {
     int width = 0, height = 0;
     int colourType = PNG_COLOR_TYPE_RGB;
     int depth = 8;
@@ -44,7 +44,7 @@ inline void PngWriteToVector(png_structp png, png_bytep data, size_t n) {
 }
 inline void PngFlushNothing(png_structp) {}
 
-inline std::vector<uint8_t> MakePng(const PngSpec& s) {
+inline std::vector<uint8_t> MakePng(const PngLayout& s) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);

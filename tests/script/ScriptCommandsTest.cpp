@@ -349,6 +349,32 @@ TEST_F(ScriptRun, WaitsWithoutATimeLastUntilEnded) {
     EXPECT_EQ(Str("ResultBtn"), "");
 }
 
+// SkipTimeOnce sets the time-skip counter to 2; each frame decrements it and
+// counts no elapsed time while it is still positive: exactly one frame is
+// lost to a timed wait, while the script clock counts every frame.
+TEST_F(ScriptRun, SkipTimeOnceZeroesOneFrame) {
+    int framesToEnd[2] = {0, 0};
+    int32_t clock[2] = {0, 0};
+    for (int skip = 0; skip < 2; ++skip) {
+        Start("@@top\n\\gvar,int,done\n\\wait,100\n\\cal,done=1\n");
+        Frames(1);  // reaches the wait
+        ASSERT_EQ(script->Routine().waitState, wsWait);
+        if (skip) {
+            script->SkipTimeOnce();
+            EXPECT_EQ(script->State().timeSkip, 2);
+        }
+        while (Int("done") == 0 && framesToEnd[skip] < 20) {
+            Frames(1);
+            ++framesToEnd[skip];
+        }
+        clock[skip] = script->State().scriptClock;
+        EXPECT_EQ(script->State().timeSkip, 0);
+    }
+    EXPECT_EQ(framesToEnd[0], 4);  // 4 x 25 ms
+    EXPECT_EQ(framesToEnd[1], 5);
+    EXPECT_EQ(clock[1] - clock[0], 25);
+}
+
 TEST_F(ScriptRun, ClockWaitAndHeldFrames) {
     Start("@@top\n\\gvar,int,x,y\n\\time,100\n\\cal,x=1\n\\draw\n\\cal,y=1\n");
     Frames(1);  // clock 25

@@ -42,7 +42,7 @@ protected:
         for (int i = 0; i < n; ++i) script->RunFrame(elapsed, true);
     }
 
-    // Runs frames until the error flag is set or n frames have run.
+    // Runs n frames (the interpreter ends a frame early at an error; the next frame goes on).
     void Run(int n = 1) { Frames(n); }
 
     zel::TReturnValue Value(std::string_view expr) {

@@ -25,10 +25,12 @@ struct FakeScript : IEngineScript {
     void ResetScript() override { log.push_back("reset"); request = 0; requestArg.clear(); }
     bool ExecuteLine(const std::string& t) override { log.push_back("exec " + t); return true; }
     void RunFrame(int32_t elapsed, bool) override {
-        // The interpreter counts no time for the frames after SkipTimeOnce.
+        // The interpreter's counter rule: SkipTimeOnce sets 2, each frame
+        // decrements it, and the frame counts no time while it is still
+        // positive, so one frame after SkipTimeOnce counts none.
         if (skipFrames > 0) {
             --skipFrames;
-            elapsed = 0;
+            if (skipFrames > 0) elapsed = 0;
         }
         elapsedSeen.push_back(elapsed);
     }

@@ -220,3 +220,76 @@ TEST(MainWindowLoop, ARaisedErrorNeverLeavesTheLoopBusy) {
     ClearErrors();
     SetErrorFlag(false);
 }
+
+// A back buffer that is lost is restored while the window is active; when the
+// restore fails the player sees "BackBufferResetERROR" once and the program
+// ends (it used to be caught like any frame error: the message twice, and the
+// loop running on blind).
+TEST(MainWindowLoop, ABackBufferThatCannotBeRestoredEndsTheProgram) {
+    struct LosingDisplay : IDisplayDevice {
+        THeadlessDisplay inner;
+        bool lost = false, restorable = true;
+        int restores = 0;
+        void SetScreenSize(int w, int h) override { inner.SetScreenSize(w, h); }
+        int ScreenWidth() const override { return inner.ScreenWidth(); }
+        int ScreenHeight() const override { return inner.ScreenHeight(); }
+        void SetMemoryTypes(int s, int b) override { inner.SetMemoryTypes(s, b); }
+        bool Initialize(bool f) override { return inner.Initialize(f); }
+        bool IsInitialized() const override { return inner.IsInitialized(); }
+        bool IsFullScreen() const override { return inner.IsFullScreen(); }
+        bool ToggleFullScreen() override { return inner.ToggleFullScreen(); }
+        uint32_t* Lock(int* pitch) override { return lost ? nullptr : inner.Lock(pitch); }
+        void Unlock() override { inner.Unlock(); }
+        void MarkRows(int t, int b) override { inner.MarkRows(t, b); }
+        void Present(bool force) override { inner.Present(force); }
+        bool Restore() override {
+            ++restores;
+            if (restorable) lost = false;
+            return restorable;
+        }
+    };
+    App a;
+    LosingDisplay display;
+    TEngineFactory f;
+    ActiveSettings() = TSystemData();
+    ClearErrors();
+    SetErrorFlag(false);
+    f.makeStorage = [&] {
+        auto s = std::make_unique<MapStorage>();
+        s->files = a.files;
+        return s;
+    };
+    f.makeParts = [&](IGameStorage&, const TPlatform&) {
+        TZelSystemParts p;
+        p.makeScript = [&](TZelSystem&, IEngineScript*) { return std::make_unique<FakeScript>(); };
+        return p;
+    };
+    TMainWindow w(TPlatform{&a.window, &a.clock, &a.dialogs, &display, &a.sound}, f, "/nonexistent-zel-root");
+    ASSERT_TRUE(w.Idle());
+    display.lost = true;
+    for (int i = 0; i < 3; ++i) {
+        a.clock.Advance(30);
+        ASSERT_TRUE(w.Idle());
+    }
+    EXPECT_EQ(display.restores, 1);
+    EXPECT_FALSE(display.lost);
+    display.lost = true;
+    display.restorable = false;
+    bool ended = false;
+    for (int i = 0; i < 5 && !ended; ++i) {
+        a.clock.Advance(30);
+        try {
+            w.Idle();
+        } catch (const EFatal& e) {
+            ended = true;
+            EXPECT_STREQ(e.what(), "BackBufferResetERROR");
+        }
+    }
+    EXPECT_TRUE(ended);
+    ASSERT_EQ(a.dialogs.History().size(), 1u);  // shown once
+    EXPECT_EQ(a.dialogs.History()[0].kind, "message");
+    EXPECT_NE(a.dialogs.History()[0].text.find("BackBufferResetERROR"), std::string::npos);
+    EXPECT_FALSE(ErrorLines().empty());
+    ClearErrors();
+    SetErrorFlag(false);
+}

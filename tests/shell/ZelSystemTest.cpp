@@ -48,7 +48,7 @@ struct Rig {
         auto f = std::make_unique<FakeScreen>(); files = f.get(); parts.fileSelect = std::move(f);
         auto mv = std::make_unique<FakeMovie>(); movie = mv.get(); parts.movie = std::move(mv);
         auto sn = std::make_unique<FakeSound>(); sound = sn.get(); parts.sound = std::move(sn);
-        EXPECT_TRUE(sys.Setup({&window, &display, nullptr}, std::move(parts)));
+        EXPECT_TRUE(sys.Setup({.window = &window, .display = &display}, std::move(parts)));
         sys.Start();
     }
     // Ticks until a frame runs; returns the virtual ms that passed.
@@ -225,7 +225,7 @@ TEST(ZelSystemDialogs, EmptyTextsActWithoutADialog) {
     }
 }
 
-TEST(ZelSystemScreens, LogAndSaveGiveTheGameNoTimeForTwoFrames) {
+TEST(ZelSystemScreens, LogAndSaveGiveTheGameNoTimeForAFrame) {
     {
         Rig r;
         r.game->request = SystemRequest::Log;
@@ -241,8 +241,9 @@ TEST(ZelSystemScreens, LogAndSaveGiveTheGameNoTimeForTwoFrames) {
         r.NextFrame();
         const auto& e = r.game->elapsedSeen;
         ASSERT_GE(e.size(), 3u);
+        // The game's next frame counts no time (SkipTimeOnce), the ones after do.
         EXPECT_EQ(e[e.size() - 3], 0);
-        EXPECT_EQ(e[e.size() - 2], 0);
+        EXPECT_GT(e[e.size() - 2], 0);
         EXPECT_GT(e[e.size() - 1], 0);
     }
     {

@@ -130,7 +130,8 @@ void ParseLine(const std::vector<std::string>& w, const TDescriptionFileReader& 
         f.totalTime = static_cast<int32_t>(Int(w[1], INT32_MIN, INT32_MAX));
     } else if (cmd == "memo") {
         need(2);
-        f.memo += (f.memo.empty() ? "" : "\r\n") + Sjis(w[1]);
+        if (!f.memo.empty()) f.memo += "\r\n";
+        f.memo += Sjis(w[1]);
     } else if (cmd == "image" || cmd == "sound") {
         need(3);
         const bool sound = cmd == "sound";
@@ -203,7 +204,10 @@ std::string Quote(const std::string& sjis) {
 template <typename T, size_t N>
 std::string List(const std::array<T, N>& a) {
     std::string out;
-    for (size_t i = 0; i < N; ++i) out += (i ? "," : "") + std::to_string(a[i]);
+    for (size_t i = 0; i < N; ++i) {
+        if (i) out += ',';
+        out += std::to_string(a[i]);
+    }
     return out;
 }
 

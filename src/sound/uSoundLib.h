@@ -1,6 +1,6 @@
-// The engine's sound channels: TDSound, the 15 effect channels that play
-// whole decoded sounds through static waves, and TSound, which owns them with
-// the 16 stream channels (OggPlayerLib.h) and the 256 group volumes.
+// The effect channels: TDSound, 15 channels that play whole decoded sounds
+// through static waves, and what they share with the stream channels
+// (OggPlayerLib.h): the group volumes, play states and file access.
 //
 // Effect channel record, 274 bytes in save files (little-endian):
 //     0  128  file name: length byte (0 = none, read as at most 127) and the bytes

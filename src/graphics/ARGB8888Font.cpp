@@ -34,6 +34,7 @@ void BlendCoverage(TARGB8888& img, const TCachedGlyph& g, int32_t x, int32_t y, 
     const int32_t x1 = static_cast<int32_t>(std::min<int64_t>(g.width, int64_t{img.Width()} - x));
     const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(g.height, int64_t{img.Height()} - y));
     const uint32_t ca = Ch(c, 24);
+    const uint32_t cRB = c & 0x00FF00FFu, cAG = c >> 8 & 0x00FF00FFu;
     const uint32_t rgb = uint32_t{Ch(c, 16)} * 255 >> 8 << 16 | uint32_t{Ch(c, 8)} * 255 >> 8 << 8 |
                          uint32_t{Ch(c, 0)} * 255 >> 8;
     for (int32_t gy = y0; gy < y1; ++gy) {
@@ -47,13 +48,12 @@ void BlendCoverage(TARGB8888& img, const TCachedGlyph& g, int32_t x, int32_t y, 
                 t = (ca * v >> 8) << 24 | rgb;
                 continue;
             }
-            const int32_t w = static_cast<int32_t>(v >> 1);
-            uint32_t out = 0;
-            for (int sh = 0; sh < 32; sh += 8) {
-                const int32_t tc = Ch(t, sh), cc = Ch(c, sh);
-                out |= static_cast<uint32_t>(tc + (((cc - tc) * w) >> 7)) << sh;
-            }
-            t = out;
+            // t + floor((C - t) * w / 128) is (t * (128 - w) + C * w) >> 7,
+            // never negative, so two channels go through each multiply.
+            const uint32_t w = v >> 1;
+            const uint32_t rb = ((t & 0x00FF00FFu) * (128 - w) + cRB * w) >> 7 & 0x00FF00FFu;
+            const uint32_t ag = ((t >> 8 & 0x00FF00FFu) * (128 - w) + cAG * w) >> 7 & 0x00FF00FFu;
+            t = ag << 8 | rb;
         }
     }
 }

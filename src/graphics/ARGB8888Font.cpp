@@ -40,20 +40,18 @@ void BlendCoverage(TARGB8888& img, const TCachedGlyph& g, int32_t x, int32_t y, 
     for (int32_t gy = y0; gy < y1; ++gy) {
         const uint8_t* src = g.coverage.data() + size_t(gy) * size_t(g.width);
         uint32_t* dst = img.Row(y + gy) + x;
+        // Without branches, so that the compiler can run it over vectors:
+        // a zero coverage leaves the pixel as it is on both paths.
         for (int32_t gx = x0; gx < x1; ++gx) {
             const uint32_t v = src[gx];
-            if (v == 0) continue;
-            uint32_t& t = dst[gx];
-            if ((t >> 24) == 0) {
-                t = (ca * v >> 8) << 24 | rgb;
-                continue;
-            }
+            const uint32_t t = dst[gx];
             // t + floor((C - t) * w / 128) is (t * (128 - w) + C * w) >> 7,
             // never negative, so two channels go through each multiply.
             const uint32_t w = v >> 1;
             const uint32_t rb = ((t & 0x00FF00FFu) * (128 - w) + cRB * w) >> 7 & 0x00FF00FFu;
             const uint32_t ag = ((t >> 8 & 0x00FF00FFu) * (128 - w) + cAG * w) >> 7 & 0x00FF00FFu;
-            t = ag << 8 | rb;
+            const uint32_t fresh = v ? ((ca * v >> 8) << 24 | rgb) : t;
+            dst[gx] = (t >> 24) ? (ag << 8 | rb) : fresh;
         }
     }
 }
@@ -115,10 +113,14 @@ TGlyphKey TGlyphKey::Make(std::string_view face, int32_t weightStep, int32_t sup
 bool TGlyphKey::operator==(const TGlyphKey& o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
 
 size_t TGlyphKeyHash::operator()(const TGlyphKey& k) const {
-    // FNV-1a over the key bytes (padding is zero).
-    const auto* p = reinterpret_cast<const uint8_t*>(&k);
-    uint64_t h = 1469598103934665603ull;
-    for (size_t i = 0; i < sizeof k; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    // Seven 64-bit words of the key (padding is zero), multiplied and mixed.
+    uint64_t words[sizeof k / 8];
+    std::memcpy(words, &k, sizeof words);
+    uint64_t h = 0x243F6A8885A308D3ull;
+    for (uint64_t w : words) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    }
     return static_cast<size_t>(h);
 }
 
@@ -145,21 +147,14 @@ std::shared_ptr<const TCachedGlyph> TSystemFontCache::Find(const TGlyphKey& key)
     }
     if (auto it = overflow_.find(key); it != overflow_.end()) {
         auto g = it->second;
-        Store(key, g);
+        Place(key, g);
         return g;
     }
     return nullptr;
 }
 
 void TSystemFontCache::Store(const TGlyphKey& key, std::shared_ptr<const TCachedGlyph> glyph) {
-    last_ = (last_ + 1) % kSlots;
-    TEntry& e = entries_[size_t(last_)];
-    if (e.used) index_.erase(e.key);
-    e.used = true;
-    e.key = key;
-    e.glyph = glyph;
-    index_[key] = last_;
-    Touch(last_);
+    Place(key, glyph);
     if (overflow_.count(key)) return;
     const size_t bytes = glyph->coverage.size() + sizeof(TCachedGlyph) + sizeof(TGlyphKey);
     if (overflowBytes_ + bytes > kOverflowBudget) {
@@ -168,6 +163,17 @@ void TSystemFontCache::Store(const TGlyphKey& key, std::shared_ptr<const TCached
     }
     overflow_.emplace(key, std::move(glyph));
     overflowBytes_ += bytes;
+}
+
+void TSystemFontCache::Place(const TGlyphKey& key, const std::shared_ptr<const TCachedGlyph>& glyph) {
+    last_ = (last_ + 1) % kSlots;
+    TEntry& e = entries_[size_t(last_)];
+    if (e.used) index_.erase(e.key);
+    e.used = true;
+    e.key = key;
+    e.glyph = glyph;
+    index_[key] = last_;
+    Touch(last_);
 }
 
 void TSystemFontCache::Clear() {

@@ -118,6 +118,8 @@ private:
         std::shared_ptr<const TCachedGlyph> glyph;
     };
     void Touch(int slot);
+    // Into the slot after the last written one, without the overflow store.
+    void Place(const TGlyphKey& key, const std::shared_ptr<const TCachedGlyph>& glyph);
 
     std::array<TEntry, kSlots> entries_{};
     std::unordered_map<TGlyphKey, int, TGlyphKeyHash> index_;

@@ -27,11 +27,10 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zel;
     static QuietDialogs dialogs;
-    SetImageMessageHost(&dialogs);
     TARGB8888 img;
     TMemoryStream s(std::vector<uint8_t>(data, data + size));
     try {
-        if (!LoadFromStream(img, &s, "picture." ZEL_FUZZ_IMAGE_EXT)) __builtin_trap();
+        if (!LoadFromStream(img, &s, "picture." ZEL_FUZZ_IMAGE_EXT, &dialogs)) __builtin_trap();
     } catch (const EZelError&) {
         return 0;
     }

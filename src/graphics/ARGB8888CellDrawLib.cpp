@@ -237,23 +237,19 @@ void TARGB8888CellDraw::DrawCell(const TDrawCell& c, TARGB8888& target, int32_t 
                                  int32_t clipBottom) {
     const int32_t y1 = Sat(int64_t{c.y1} + offsetY);
     const auto alpha = static_cast<uint8_t>(c.alpha);
+    const TBlend blend{c.addColour, c.mulColour, alpha, c.mode, clipTop, clipBottom};
+    const TRect src{c.srcLeft, c.srcTop, c.srcRight, c.srcBottom};
     switch (c.type) {
-        case ctColour:
-            target.FillRectSum(c.x1, y1, c.x2, Sat(int64_t{c.y2} + offsetY), c.mulColour, c.addColour, alpha, c.mode,
-                               clipTop, clipBottom);
-            break;
-        case ctImage:
-            c.image->DrawEx(target, c.x1, y1, c.srcLeft, c.srcTop, c.srcRight, c.srcBottom, c.addColour, c.mulColour,
-                            alpha, c.mode, clipTop, clipBottom);
-            break;
+        case ctColour: target.FillRectSum(TRect{c.x1, y1, c.x2, Sat(int64_t{c.y2} + offsetY)}, blend); break;
+        case ctImage: c.image->DrawEx(target, c.x1, y1, src, blend); break;
         case ctStretch:
             c.image->StretchDraw(target, c.x1, y1, c.x2, Sat(int64_t{c.y2} + offsetY), c.srcLeft, c.srcTop,
                                  c.srcRight, c.srcBottom, c.addColour, c.mulColour, alpha, c.mode, clipTop,
                                  clipBottom);
             break;
         case ctRotate:
-            c.image->RotateDraw(target, c.x1, y1, c.x2, c.y2, c.angle, c.srcLeft, c.srcTop, c.srcRight, c.srcBottom,
-                                c.addColour, c.mulColour, alpha, c.mode, clipTop, clipBottom);
+            // A rotated cell keeps its scales in x2 and y2.
+            c.image->RotateDraw(target, TRotation{c.x1, y1, c.x2, c.y2, c.angle}, src, blend);
             break;
         case ctRule:
             c.image->RuleDraw(target, c.x1, y1, c.srcLeft, c.srcTop, c.srcRight, c.srcBottom, c.addColour,

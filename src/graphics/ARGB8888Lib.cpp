@@ -1,3 +1,4 @@
+#include <atomic>
 #include "graphics/ARGB8888Lib.h"
 
 #include <algorithm>
@@ -15,16 +16,17 @@ namespace zel {
 // ---- Unit state: the serial counter and the interlace switch ----
 namespace {
 
-uint32_t gSerialCounter = 0;
+// Pictures are made on decoder threads too (sound and movies): the serial
+// counter is shared by every thread.
+std::atomic<uint32_t> gSerialCounter{0};
 bool gInterlaceMode = false;
 int32_t gInterlaceParity = 0;
 
 }  // namespace
 
 int32_t TakeContentSerial() {
-    const uint32_t v = gSerialCounter;
-    gSerialCounter = (gSerialCounter + 1) & 0xFFFFFFu;
-    return static_cast<int32_t>(v);
+    // 24 bits, wrapping: the low bits of a 32-bit count are the same sequence.
+    return static_cast<int32_t>(gSerialCounter.fetch_add(1, std::memory_order_relaxed) & 0xFFFFFFu);
 }
 
 bool InterlaceMode() { return gInterlaceMode; }

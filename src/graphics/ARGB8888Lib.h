@@ -93,6 +93,30 @@ private:
 // Takes the next value of the engine-wide 24-bit content serial counter.
 int32_t TakeContentSerial();
 
+// A rectangle: left, top, right, bottom, with right and bottom exclusive.
+struct TRect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// How a blit or a fill mixes into the destination: the colour stage (add,
+// then multiply per channel), the alpha, the blend mode and the band of
+// destination rows [clipTop, clipBottom) it may touch.
+struct TBlend {
+    uint32_t addColour = 0;
+    uint32_t mulColour = 0xFFFFFFFFu;
+    uint8_t alpha = 255;
+    uint8_t mode = 1;
+    int32_t clipTop = 0, clipBottom = 1024;
+};
+
+// A scaled and rotated placement: the destination point the source centre
+// goes to, the scales (4096 = 1.0) and the angle (1/4096 turns).
+struct TRotation {
+    int32_t centreX = 0, centreY = 0;
+    int32_t scaleX = 4096, scaleY = 4096;
+    int32_t angle = 0;
+};
+
 class TARGB8888 {
 public:
     // Largest side and pixel count an image may have (4 GiB of address space
@@ -171,6 +195,10 @@ public:
     void DrawEx(TARGB8888& dest, int32_t x, int32_t y, int32_t srcLeft, int32_t srcTop, int32_t srcRight,
                 int32_t srcBottom, uint32_t addColour, uint32_t mulColour, uint8_t alpha, uint8_t mode,
                 int32_t clipTop, int32_t clipBottom) const;
+    void DrawEx(TARGB8888& dest, int32_t x, int32_t y, const TRect& src, const TBlend& blend) const {
+        DrawEx(dest, x, y, src.left, src.top, src.right, src.bottom, blend.addColour, blend.mulColour, blend.alpha,
+               blend.mode, blend.clipTop, blend.clipBottom);
+    }
     // Nearest-neighbour scaling of the source rectangle onto dx1..dy2.
     void StretchDraw(TARGB8888& dest, int32_t dx1, int32_t dy1, int32_t dx2, int32_t dy2, int32_t srcLeft,
                      int32_t srcTop, int32_t srcRight, int32_t srcBottom, uint32_t addColour, uint32_t mulColour,
@@ -180,6 +208,11 @@ public:
     void RotateDraw(TARGB8888& dest, int32_t cx, int32_t cy, int32_t scaleX, int32_t scaleY, int32_t angle,
                     int32_t srcLeft, int32_t srcTop, int32_t srcRight, int32_t srcBottom, uint32_t addColour,
                     uint32_t mulColour, uint8_t alpha, uint8_t mode, int32_t clipTop, int32_t clipBottom) const;
+    void RotateDraw(TARGB8888& dest, const TRotation& at, const TRect& src, const TBlend& blend) const {
+        RotateDraw(dest, at.centreX, at.centreY, at.scaleX, at.scaleY, at.angle, src.left, src.top, src.right,
+                   src.bottom, blend.addColour, blend.mulColour, blend.alpha, blend.mode, blend.clipTop,
+                   blend.clipBottom);
+    }
     // Wipe: the source alpha is the pattern, alpha the progress (255 = all
     // source). The colours are not used.
     void RuleDraw(TARGB8888& dest, int32_t x, int32_t y, int32_t srcLeft, int32_t srcTop, int32_t srcRight,
@@ -208,8 +241,18 @@ public:
     void FillRectEx(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t colour, uint8_t mode,
                     int32_t clipTop, int32_t clipBottom);
     // Fills with (AddColours(colour1, colour2) & 0xFFFFFF) | alpha << 24.
+    // (The colours come second first, as the cell drawer hands them over.)
     void FillRectSum(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t colour2, uint32_t colour1,
                      uint8_t alpha, uint8_t mode, int32_t clipTop, int32_t clipBottom);
+    // The same fill, its two colours being the blend's add and multiply
+    // colours: (AddColours(addColour, mulColour) & 0xFFFFFF) | alpha << 24.
+    void FillRectSum(const TRect& r, const TBlend& blend) {
+        FillRectSum(r.left, r.top, r.right, r.bottom, blend.mulColour, blend.addColour, blend.alpha, blend.mode,
+                    blend.clipTop, blend.clipBottom);
+    }
+    void FillRectEx(const TRect& r, uint32_t colour, const TBlend& blend) {
+        FillRectEx(r.left, r.top, r.right, r.bottom, colour, blend.mode, blend.clipTop, blend.clipBottom);
+    }
     // Sets the alpha byte; the argument is taken as unsigned and limited to
     // 255. Ignores interlace.
     void SetAlphaRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t alpha);

@@ -103,14 +103,14 @@ TBlock ReadBlock(TMemoryStream& s) {
 }
 
 // One picture list entry, decoded by the extension of its stored name.
-void ReadPicture(TMemoryStream& s, TARGB8888& img) {
+void ReadPicture(TMemoryStream& s, TARGB8888& img, IDialogHost* messages) {
     const std::string name = ReadLenString(s);
     const int32_t n = s.ReadI32();
     if (n < 0 || static_cast<size_t>(n) > s.Remaining())
         throw EStreamError("screen state: picture \"" + name + "\" claims " + std::to_string(n) + " bytes, " +
                            std::to_string(s.Remaining()) + " remain");
     TMemoryStream picture(s.ReadBytes(static_cast<size_t>(n)));
-    LoadFromStream(img, &picture, name);
+    LoadFromStream(img, &picture, name, messages);
 }
 
 void WritePicture(TMemoryStream& s, const std::string& name, const std::vector<uint8_t>& jpeg) {
@@ -131,11 +131,11 @@ std::vector<uint8_t> ScreenJpeg(const TARGB8888& img, int32_t w, int32_t h) {
 
 // Reads the rule picture `name` from the game files into rule; false when
 // there is no such file. A picture that cannot be decoded raises.
-bool ReadRulePicture(IGameFiles* files, const std::string& name, TARGB8888& rule) {
+bool ReadRulePicture(IGameFiles* files, const std::string& name, TARGB8888& rule, IDialogHost* messages) {
     if (!files || name.empty()) return false;
     auto stream = files->OpenGameFile(name);
     if (!stream) return false;
-    LoadFromStream(rule, stream.get(), name);
+    LoadFromStream(rule, stream.get(), name, messages);
     return true;
 }
 
@@ -315,7 +315,7 @@ void TZelGraphic::StartTransition() {
 
 bool TZelGraphic::LoadRule(const std::string& name) {
     TARGB8888 rule;
-    if (!ReadRulePicture(files_, name, rule)) return false;
+    if (!ReadRulePicture(files_, name, rule, messages_)) return false;
     frozen_.CopyAlpha(rule);
     frozen_.UpdateTransparency();
     frozen_.Touch();
@@ -388,7 +388,7 @@ void TZelGraphic::FadeIn(int32_t duration, int32_t layer, const std::string& nam
     // The rule picture is read first, so that one that cannot be decoded
     // raises before anything changed.
     TARGB8888 rule;
-    const bool haveRule = !wipe && ReadRulePicture(files_, name, rule);
+    const bool haveRule = !wipe && ReadRulePicture(files_, name, rule, messages_);
     StartTransition();
     layer_ = layer;
     duration_ = duration;
@@ -410,7 +410,7 @@ void TZelGraphic::FadeIn(int32_t duration, int32_t layer, const std::string& nam
 void TZelGraphic::FadeOut(int32_t duration, int32_t layer, const std::string& name) {
     if (!name.empty() && IsWipeName(name)) return;  // an animated wipe only fades in
     TARGB8888 rule;
-    const bool haveRule = ReadRulePicture(files_, name, rule);
+    const bool haveRule = ReadRulePicture(files_, name, rule, messages_);
     StartTransition();
     layer_ = layer;
     duration_ = duration;
@@ -492,10 +492,10 @@ void TZelGraphic::LoadState(TMemoryStream& s) {
     const TBlock b = ReadBlock(s);
     if (wipe_) wipe_->LoadState(s);
     TARGB8888 frozenPicture, framePicture, rule;
-    if (b.flags[0]) ReadPicture(s, frozenPicture);
-    if (b.flags[1]) ReadPicture(s, framePicture);
+    if (b.flags[0]) ReadPicture(s, frozenPicture, messages_);
+    if (b.flags[1]) ReadPicture(s, framePicture, messages_);
     const bool haveRule =
-        (b.kind == tkRuleFadeIn || b.kind == tkRuleFadeOut) && ReadRulePicture(files_, b.name, rule);
+        (b.kind == tkRuleFadeIn || b.kind == tkRuleFadeOut) && ReadRulePicture(files_, b.name, rule, messages_);
 
     // Everything was read: the compositor takes the saved state.
     Reset();

@@ -34,6 +34,7 @@
 
 namespace zel {
 
+class IDialogHost;
 class IDisplayDevice;
 class IGameFiles;
 class TMemoryStream;
@@ -88,6 +89,8 @@ public:
 
     // Where rule pictures are read from (may be null: no rule pictures).
     void SetGameFiles(IGameFiles* files) { files_ = files; }
+    // Where the message about an undecodable picture goes (null: standard error).
+    void SetMessageHost(IDialogHost* messages) { messages_ = messages; }
     void SetDrawCallback(TDrawCallback cb) { draw_ = std::move(cb); }
     void SetWipeAnimation(std::unique_ptr<IWipeAnimation> wipe);
 
@@ -153,6 +156,7 @@ private:
     TARGB8888 frozen_, output_;
     std::unique_ptr<IWipeAnimation> wipe_;
     IGameFiles* files_ = nullptr;
+    IDialogHost* messages_ = nullptr;
     TDrawCallback draw_;
     bool redrawPending_ = false;
     int32_t width_ = 0, height_ = 0;

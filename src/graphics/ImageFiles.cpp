@@ -20,12 +20,10 @@ namespace zel {
 
 namespace {
 
-IDialogHost* g_messageHost = nullptr;
-
-void ShowBadJpegMessage() {
+void ShowBadJpegMessage(IDialogHost* messages) {
     const std::string text = Sj("規格外のJPEGを読み込みました。読み込みを中断します。");
-    if (g_messageHost) {
-        g_messageHost->Message(text, "OK");
+    if (messages) {
+        messages->Message(text, "OK");
     } else {
         std::fprintf(stderr, "%s\n", SjisToUtf8(text).c_str());
     }
@@ -105,7 +103,7 @@ std::string Extension(const std::string& name) {
 
 }  // namespace
 
-bool LoadFromStream(TARGB8888& img, TMemoryStream* stream, const std::string& name) {
+bool LoadFromStream(TARGB8888& img, TMemoryStream* stream, const std::string& name, IDialogHost* messages) {
     if (!stream) return false;
     img.Clear();
     const std::string ext = Extension(name);
@@ -120,7 +118,7 @@ bool LoadFromStream(TARGB8888& img, TMemoryStream* stream, const std::string& na
                 DecodeJpeg(stream->Data(), stream->Size(), TJpegOutput::Auto, tmp);
                 opaque = true;
             } catch (const EImageFileError&) {
-                ShowBadJpegMessage();
+                ShowBadJpegMessage(messages);
                 tmp.Clear();
             }
         } else if (ext == ".png") {
@@ -163,7 +161,5 @@ bool SaveJpeg(const TARGB8888& img, TMemoryStream& stream, int quality) {
     return true;
 }
 
-void SetImageMessageHost(IDialogHost* host) { g_messageHost = host; }
-IDialogHost* ImageMessageHost() { return g_messageHost; }
 
 }  // namespace zel

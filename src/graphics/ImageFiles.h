@@ -41,7 +41,10 @@ class TMemoryStream;
 //   PNG   from the stream's position; 4 leading bytes that are not the
 //         start of the PNG signature are skipped
 //   ARGB  from position 0
-bool LoadFromStream(TARGB8888& img, TMemoryStream* stream, const std::string& name);
+// messages: the dialog host that tells the player about an undecodable JPEG
+// (the load then ends with an empty picture); without one the message goes to
+// standard error, so nothing ever waits for a player who is not there.
+bool LoadFromStream(TARGB8888& img, TMemoryStream* stream, const std::string& name, IDialogHost* messages = nullptr);
 bool LoadBmp(TARGB8888& img, TMemoryStream* stream);
 bool LoadJpg(TARGB8888& img, TMemoryStream* stream);
 bool LoadPng(TARGB8888& img, TMemoryStream* stream);
@@ -54,12 +57,5 @@ bool SaveBmp(const TARGB8888& img, TMemoryStream& stream);
 // 0..100, written at the stream's position. False for an empty image or a
 // failed encode; never raises.
 bool SaveJpeg(const TARGB8888& img, TMemoryStream& stream, int quality);
-
-// The dialog host that shows the message about an undecodable JPEG. The
-// shell sets its host at start-up and clears it (nullptr) before the host
-// goes away. Without a host the message goes to standard error, so nothing
-// ever waits for a player who is not there.
-void SetImageMessageHost(IDialogHost* host);
-IDialogHost* ImageMessageHost();
 
 }  // namespace zel

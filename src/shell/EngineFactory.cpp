@@ -25,13 +25,15 @@ void LoadTables(IGameFiles& files) {
 // storage and share one regular-expression matcher and the game's optional
 // line-rewriting plug-in (the working directory is the game root).
 std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage,
-                                                                                           IDisplayDevice* display) {
+                                                                                           const TPlatform& platform) {
+    IDisplayDevice* display = platform.display;
+    IDialogHost* dialogs = platform.dialogs;
     auto regexp = std::make_shared<TBRegExp>();
     auto rewriter = std::make_shared<TScriptReplaceDLL>();
     rewriter->Load(".");  // absent or unusable: lines are read as written
-    return [&storage, regexp, rewriter, display](TZelSystem&, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+    return [&storage, regexp, rewriter, display, dialogs](TZelSystem&, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
         return std::make_unique<TEngineScript>(storage, regexp.get(), rewriter->Loaded() ? rewriter.get() : nullptr,
-                                               dynamic_cast<TEngineScript*>(parent), display);
+                                               dynamic_cast<TEngineScript*>(parent), display, dialogs);
     };
 }
 
@@ -43,7 +45,7 @@ TEngineFactory MakeEngineFactory() {
     f.makeParts = [](IGameStorage& storage, const TPlatform& platform) {
         TZelSystemParts p;
         p.loadTables = LoadTables;
-        p.makeScript = MakeScriptFactory(storage, platform.display);
+        p.makeScript = MakeScriptFactory(storage, platform);
         p.toggleFrameParity = ToggleInterlaceParity;  // interlaced drawing alternates rows each frame
         return p;
     };

@@ -17,13 +17,14 @@ constexpr uint32_t kLockView = 32, kLockAuto = 64, kLockSkip = 128;
 }  // namespace
 
 TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
-                             IDisplayDevice* display)
+                             IDisplayDevice* display, IDialogHost* dialogs)
     : display_(display) {
     const TSystemData& cfg = ActiveSettings();
     screen_ = std::make_unique<TScriptScreen>(display ? display->ScreenWidth() : cfg.ScreenWidth,
                                               display ? display->ScreenHeight() : cfg.ScreenHeight, &files);
     script_ = std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr);
     RegisterScreenEffectCommands(script_->Objects().Handlers(), screen_->Graphic(), screen_->Camera());
+    screen_->Graphic().SetMessageHost(dialogs);
     TScriptServices services;
     services.display = screen_.get();
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };

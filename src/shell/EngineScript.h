@@ -13,6 +13,7 @@
 
 namespace zel {
 
+class IDialogHost;
 class IDisplayDevice;
 class TScriptScreen;
 
@@ -20,9 +21,10 @@ class TEngineScript final : public IEngineScript {
 public:
     // parent: the game script, for the system script. display: where frames
     // are presented (none: frames are composed but not shown); the screen
-    // takes its size.
+    // takes its size. dialogs: where the screen's picture messages go (none:
+    // standard error).
     TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
-                  IDisplayDevice* display = nullptr);
+                  IDisplayDevice* display = nullptr, IDialogHost* dialogs = nullptr);
     ~TEngineScript() override;
 
     TZelScript& Script() { return *script_; }

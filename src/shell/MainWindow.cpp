@@ -12,7 +12,6 @@
 #include "base/Sjis.h"
 #include "platform/Clock.h"
 #include "platform/Devices.h"
-#include "graphics/ImageFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
 #include "shell/SystemConfigLib.h"
@@ -25,8 +24,6 @@ TMainWindow::TMainWindow(TPlatform platform, TEngineFactory factory, std::string
     std::string text;
     if (ReadWholeFile(HostPath("GameData/System/Message.Dat"), text)) Messages().Load(text);
     if (platform_.dialogs) platform_.dialogs->SetTitle("Untitle");
-    // Pictures that fail to decode are reported through the same dialogs.
-    SetImageMessageHost(platform_.dialogs);
 }
 
 TMainWindow::~TMainWindow() { Shutdown(); }
@@ -197,7 +194,6 @@ void TMainWindow::Shutdown() {
     system_.reset();
     if (storage_) storage_->CloseGamePacks();
     storage_.reset();
-    if (ImageMessageHost() == platform_.dialogs) SetImageMessageHost(nullptr);
 }
 
 }  // namespace zel

@@ -38,10 +38,11 @@ public:
 TMemoryStream Stream(const std::vector<uint8_t>& bytes) { return TMemoryStream(bytes); }
 
 // Loads through LoadFromStream; returns the error detail ("" on success).
-std::string TryLoad(TARGB8888& img, const std::vector<uint8_t>& bytes, const std::string& name) {
+std::string TryLoad(TARGB8888& img, const std::vector<uint8_t>& bytes, const std::string& name,
+                    IDialogHost* messages = nullptr) {
     TMemoryStream s = Stream(bytes);
     try {
-        EXPECT_TRUE(LoadFromStream(img, &s, name));
+        EXPECT_TRUE(LoadFromStream(img, &s, name, messages));
     } catch (const EImageFileError& e) {
         EXPECT_EQ(std::string(e.what()), name + Sj("の読み込みに失敗しました"));
         EXPECT_TRUE(img.Empty());
@@ -450,16 +451,14 @@ TEST(ImageFiles, JpegTestImagesOfTheLibrary) {
 
 TEST(ImageFiles, UndecodableJpegShowsTheMessageAndIsNoError) {
     TRecordingDialogs dialogs;
-    SetImageMessageHost(&dialogs);
     std::vector<std::vector<uint8_t>> bad = {{}, {0xFF, 0xD8, 0xFF}, {'n', 'o', 't'}};
     const std::string twelve = TestData("jpeg/monkey12.jpg");
     if (fs::exists(twelve)) bad.push_back(ReadFileBytes(twelve));  // 12-bit samples
     for (const auto& b : bad) {
         TARGB8888 img = Pattern(3, 3);
-        EXPECT_EQ(TryLoad(img, b, "bad.jpg"), "");
+        EXPECT_EQ(TryLoad(img, b, "bad.jpg", &dialogs), "");
         EXPECT_TRUE(img.Empty());
     }
-    SetImageMessageHost(nullptr);
     ASSERT_EQ(dialogs.messages.size(), bad.size());
     EXPECT_EQ(dialogs.messages[0], Sj("規格外のJPEGを読み込みました。読み込みを中断します。"));
 }
@@ -842,12 +841,11 @@ TEST(ImageFiles, TruncatedAndMutatedFilesFailCleanly) {
     files.push_back({"f.argb", MakeArgb(2, jpg.Bytes(), GreyJpeg(24, 16, 99))});
     files.push_back({"f.argb", MakeArgb(0, bmp.Bytes(), {})});
     TRecordingDialogs quiet;
-    SetImageMessageHost(&quiet);
     std::mt19937 rng(1234);
     for (const auto& [name, bytes] : files) {
         for (size_t n = 0; n < bytes.size(); n += 1 + n / 64) {
             TARGB8888 img;
-            TryLoad(img, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(n)), name);
+            TryLoad(img, std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(n)), name, &quiet);
         }
         for (int round = 0; round < 300; ++round) {
             std::vector<uint8_t> v = bytes;
@@ -857,10 +855,9 @@ TEST(ImageFiles, TruncatedAndMutatedFilesFailCleanly) {
                 v[at] = (rng() & 1) ? uint8_t(rng()) : uint8_t(v[at] ^ (1u << (rng() % 8)));
             }
             TARGB8888 img;
-            TryLoad(img, v, name);
+            TryLoad(img, v, name, &quiet);
         }
     }
-    SetImageMessageHost(nullptr);
 }
 
 }  // namespace

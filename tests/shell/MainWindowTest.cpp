@@ -6,7 +6,6 @@
 #include "base/ErrorLog.h"
 #include "base/Sjis.h"
 #include "platform/Clock.h"
-#include "graphics/ImageFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/HeadlessDisplay.h"
 #include "platform/Window.h"
@@ -112,9 +111,6 @@ TEST(MainWindowStartUp, RunsTheStartUpScriptWithTheGameSettings) {
     EXPECT_EQ(a.game->log.back(), "exec \\go,@@top,StartUp.s");
     EXPECT_EQ(w->System()->Mode(), SystemMode::Game);
     EXPECT_TRUE(a.display.Pack().Settings().highColour);  // ColorMode defaults to 1
-    EXPECT_EQ(ImageMessageHost(), &a.dialogs);
-    w.reset();
-    EXPECT_EQ(ImageMessageHost(), nullptr);
 }
 
 TEST(MainWindowStartUp, ColourModeZeroAsksForTheLowColourModes) {

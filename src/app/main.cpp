@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include "shell/EngineScript.h"
 #include "shell/MainWindow.h"
 #include "shell/SystemConfigLib.h"
+#include "sound/SoundDevice.h"
 
 namespace fs = std::filesystem;
 using namespace zel;
@@ -40,6 +42,7 @@ struct Options {
     std::vector<std::string> screenshots;
     std::vector<std::pair<int, std::string>> shots;  // frame, absolute path
     std::string dumpVars;
+    std::string audioOut;
     bool trace = false;
     std::string root;
 };
@@ -118,12 +121,84 @@ bool WriteVariableDump(TZelSystem* sys, const std::string& path) {
     return false;
 }
 
+// What the mixer produced, as a 44.1 kHz s16 stereo WAV file written as the
+// frames run (the sizes in its header are filled in at the end).
+class TWavWriter {
+public:
+    explicit TWavWriter(const std::string& path) : path_(path), tmp_(path + ".part") {
+        f_ = std::fopen(tmp_.c_str(), "wb");
+        if (f_) std::fwrite(Header(0).data(), 1, 44, f_);
+    }
+    ~TWavWriter() {
+        if (f_) std::fclose(f_);
+    }
+    bool Ok() const { return f_ != nullptr; }
+    void Write(const int16_t* pcm, size_t frames) {
+        if (f_ && std::fwrite(pcm, 4, frames, f_) != frames) failed_ = true;
+        bytes_ += frames * 4;
+    }
+    bool Finish() {
+        if (!f_) return false;
+        const std::string h = Header(bytes_);
+        const bool ok = !failed_ && std::fseek(f_, 0, SEEK_SET) == 0 && std::fwrite(h.data(), 1, 44, f_) == 44;
+        const bool closed = std::fclose(f_) == 0;
+        f_ = nullptr;
+        std::error_code ec;
+        if (ok && closed) fs::rename(tmp_, path_, ec);
+        if (!ok || !closed || ec) {
+            std::fprintf(stderr, "zel: cannot write the sound file %s\n", path_.c_str());
+            fs::remove(tmp_, ec);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    static std::string Header(uint64_t bytes) {
+        const auto data = static_cast<uint32_t>(std::min<uint64_t>(bytes, 0xFFFFFFFFu - 36));
+        std::string h;
+        auto u32 = [&](uint32_t v) { for (int k = 0; k < 4; ++k) h += static_cast<char>(v >> (8 * k)); };
+        auto u16 = [&](uint16_t v) { h += static_cast<char>(v); h += static_cast<char>(v >> 8); };
+        h += "RIFF";
+        u32(36 + data);
+        h += "WAVEfmt ";
+        u32(16); u16(1); u16(2); u32(44100); u32(176400); u16(4); u16(16);
+        h += "data";
+        u32(data);
+        return h;
+    }
+    std::string path_, tmp_;
+    std::FILE* f_ = nullptr;
+    uint64_t bytes_ = 0;
+    bool failed_ = false;
+};
+
 int RunHeadless(const Options& o) {
     TFixedStepClock clock;
     THeadlessWindow window;
     TScriptedDialogHost dialogs(/*echo=*/true);
     THeadlessDisplay display;
-    TNullSoundDevice sound;
+    // No sound card: the mixer is pulled in step with the frame clock.
+    TDDSD7 sound(nullptr);
+    std::unique_ptr<TWavWriter> wav;
+    if (!o.audioOut.empty()) {
+        wav = std::make_unique<TWavWriter>(o.audioOut);
+        if (!wav->Ok()) {
+            std::fprintf(stderr, "zel: cannot create the sound file %s\n", o.audioOut.c_str());
+            return 2;
+        }
+    }
+    const uint64_t audioStart = clock.NowMs();
+    uint64_t pulled = 0;
+    std::vector<int16_t> pcm;
+    auto pullAudio = [&] {
+        const uint64_t due = (clock.NowMs() - audioStart) * 44100 / 1000;
+        if (due <= pulled) return;
+        pcm.resize(static_cast<size_t>(due - pulled) * 2);
+        sound.Pull(pcm.data(), static_cast<size_t>(due - pulled));
+        if (wav) wav->Write(pcm.data(), static_cast<size_t>(due - pulled));
+        pulled = due;
+    };
     WireDisplay(display, dialogs);
     TPlatform platform{&window, &clock, &dialogs, &display, &sound};
     TMainWindow main(platform, Factory(o.trace), ".");
@@ -140,10 +215,12 @@ int RunHeadless(const Options& o) {
             clock.Advance(static_cast<uint64_t>(step));
             main.PumpEvents();
             if (!main.Idle()) break;
+            pullAudio();
             if (sys && sys->LastTickRanFrame()) shotsOk &= TakeScreenshots(o, ++ran, display);
         }
         if (!o.dumpVars.empty()) dumpOk = WriteVariableDump(sys, o.dumpVars);
         main.Shutdown();
+        if (wav) dumpOk &= wav->Finish();
     } catch (const EFatalStartup&) {
         return 2;
     } catch (const EFatal&) {
@@ -178,7 +255,7 @@ int RunWindowed(bool trace) {
     TSystemClock clock;
     TSdlDisplay display(window->Handle());  // destroyed before the window
     WireDisplay(display, dialogs);
-    TNullSoundDevice sound;
+    TDDSD7 sound(MakeSdlAudioOutput());
     TPlatform platform{window.get(), &clock, &dialogs, &display, &sound};
     int status = 0;
     {
@@ -241,6 +318,7 @@ int main(int argc, char** argv) {
     app.add_option("--screenshot", o.screenshots, "headless: FRAME:FILE.png, the presented frame as PNG")
         ->allow_extra_args(false);  // one value per --screenshot, so GAME_ROOT stays positional
     app.add_option("--dump-vars", o.dumpVars, "headless: write every system and global variable at exit");
+    app.add_option("--audio-out", o.audioOut, "headless: write what the mixer produced as a 44.1 kHz WAV file");
     app.add_flag("--trace", o.trace, "print every dispatched segment with its position");
     app.add_option("GAME_ROOT", o.root, "the game folder (holding GameData)");
     try {
@@ -248,8 +326,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
     }
-    if (!o.headless && (o.frames >= 0 || o.step || !o.input.empty() || !o.screenshots.empty() || !o.dumpVars.empty())) {
-        std::fprintf(stderr, "zel: --frames, --step, --input, --screenshot and --dump-vars need --headless\n");
+    if (!o.headless && (o.frames >= 0 || o.step || !o.input.empty() || !o.screenshots.empty() || !o.dumpVars.empty() ||
+                       !o.audioOut.empty())) {
+        std::fprintf(stderr, "zel: --frames, --step, --input, --screenshot, --dump-vars and --audio-out need --headless\n");
         return 2;
     }
     if (o.headless && o.frames < 0) {
@@ -270,6 +349,15 @@ int main(int argc, char** argv) {
             return 2;
         }
         o.dumpVars = path.string();
+    }
+    if (!o.audioOut.empty()) {
+        std::error_code ec;
+        const fs::path path = fs::absolute(o.audioOut, ec);
+        if (ec) {
+            std::fprintf(stderr, "zel: bad sound file path \"%s\"\n", o.audioOut.c_str());
+            return 2;
+        }
+        o.audioOut = path.string();
     }
     const std::string root = ChooseRoot(o.root);
     if (::chdir(root.c_str()) != 0) {

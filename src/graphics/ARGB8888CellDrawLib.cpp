@@ -260,7 +260,9 @@ void TARGB8888CellDraw::DrawCell(const TDrawCell& c, TARGB8888& target, int32_t 
 }
 
 void TARGB8888CellDraw::Render(uint32_t background, bool drawMode, int32_t layerLimit) {
-    TInterlacePass pass(drawMode);
+    // Cells go into the frame, or into the band buffer and from there into
+    // the frame: both draw only the rows of this frame's parity.
+    TInterlacePass framePass(frame_, drawMode, frameParity_), bandPass(band_, drawMode, frameParity_);
     const int64_t nBands = static_cast<int64_t>(bands_.size());
 
     // The background goes in even when the frame is full: without it a band
@@ -372,9 +374,9 @@ bool TARGB8888CellDraw::PresentBands(IDisplayDevice& device, bool full, bool dra
     surface.width = device.ScreenWidth();
     surface.height = device.ScreenHeight();
     surface.bitDepth = 32;
+    surface.parity = drawMode ? frameParity_ : -1;
     {
-        TInterlacePass pass(drawMode);
-        const int32_t parity = InterlaceParity();
+        const int32_t parity = frameParity_;
         auto show = [&](int32_t top, int32_t bottom) {
             frame_.CopyToSurface(&surface, 0, top, 0, top, width_, bottom);
             if (drawMode)

@@ -118,6 +118,12 @@ public:
     // The frame buffer's W x H area with alpha 255 as a 32-bit BMP.
     bool SaveFrameBmp(TMemoryStream& stream) const;
 
+    // The row parity (0 or 1) that interlaced rendering and presenting touch;
+    // the frame loop flips it once a frame.
+    int32_t FrameParity() const { return frameParity_; }
+    void SetFrameParity(int32_t parity) { frameParity_ = parity & 1; }
+    void ToggleFrameParity() { frameParity_ ^= 1; }
+
     // Every band composes through the band buffer (off by default).
     void SetComposeThroughBandBuffer(bool on) { throughBandBuffer_ = on; }
 
@@ -159,6 +165,7 @@ private:
     int32_t width_ = 0, height_ = 0;
     TARGB8888 frame_;
     TARGB8888 band_;
+    int32_t frameParity_ = 0;
     std::vector<TDrawCell> cells_;
     std::vector<uint32_t> order_;
     std::vector<TBand> bands_;

@@ -13,14 +13,12 @@
 
 namespace zel {
 
-// ---- Unit state: the serial counter and the interlace switch ----
+// ---- Unit state: the serial counter ----
 namespace {
 
 // Pictures are made on decoder threads too (sound and movies): the serial
 // counter is shared by every thread.
 std::atomic<uint32_t> gSerialCounter{0};
-bool gInterlaceMode = false;
-int32_t gInterlaceParity = 0;
 
 }  // namespace
 
@@ -29,11 +27,11 @@ int32_t TakeContentSerial() {
     return static_cast<int32_t>(gSerialCounter.fetch_add(1, std::memory_order_relaxed) & 0xFFFFFFu);
 }
 
-bool InterlaceMode() { return gInterlaceMode; }
-void SetInterlaceMode(bool on) { gInterlaceMode = on; }
-int32_t InterlaceParity() { return gInterlaceParity; }
-void SetInterlaceParity(int32_t parity) { gInterlaceParity = parity & 1; }
-void ToggleInterlaceParity() { gInterlaceParity = 1 - gInterlaceParity; }
+TInterlacePass::TInterlacePass(TARGB8888& dest, bool on, int32_t parity) : dest_(dest), previous_(dest.DrawParity()) {
+    dest.SetDrawParity(on ? (parity & 1) : -1);
+}
+
+TInterlacePass::~TInterlacePass() { dest_.SetDrawParity(previous_); }
 
 // ---- Colour helpers ----
 
@@ -132,18 +130,19 @@ bool RowBand(int64_t y, int64_t h, int32_t clipTop, int32_t clipBottom, int64_t&
 }
 
 // Calls f(j) for rows first..last-1 of a rectangle whose top is destination
-// row y, leaving out the rows of the other parity while interlace is on.
+// row y, leaving out the rows of the other parity when the destination's
+// parity is set (0 or 1; -1 draws every row).
 template <class F>
-void ForRows(int64_t y, int64_t first, int64_t last, F&& f) {
+void ForRows(int32_t parity, int64_t y, int64_t first, int64_t last, F&& f) {
     int64_t step = 1;
-    if (InterlaceMode()) {
-        if (((y + first) & 1) != InterlaceParity()) ++first;
+    if (parity >= 0) {
+        if (((y + first) & 1) != parity) ++first;
         step = 2;
     }
     for (int64_t j = first; j < last; j += step) f(j);
 }
 
-bool RowSkipped(int64_t row) { return InterlaceMode() && (row & 1) != InterlaceParity(); }
+bool RowSkipped(int32_t parity, int64_t row) { return parity >= 0 && (row & 1) != parity; }
 
 int64_t SatAdd(int64_t a, int64_t b) {
     int64_t r;
@@ -399,7 +398,7 @@ void TARGB8888::DrawEx(TARGB8888& dest, int32_t x, int32_t y, int32_t srcLeft, i
     const TPixelKernels& k = ActiveKernels();
     const TPixelBuffer& s = current_;
     const TPixelBuffer& d = dest.current_;
-    ForRows(b.y, first, last, [&](int64_t j) {
+    ForRows(dest.DrawParity(), b.y, first, last, [&](int64_t j) {
         const uint32_t* sp = s.pixels + s.stride * (b.st + j) + b.sl;
         uint32_t* dp = d.pixels + d.stride * (b.y + j) + b.x;
         if (plainCopy) std::memmove(dp, sp, static_cast<size_t>(pairs) * 8);
@@ -479,7 +478,7 @@ void TARGB8888::StretchDraw(TARGB8888& dest, int32_t dx1, int32_t dy1, int32_t d
     const uint32_t m = uint32_t{alpha} << 24 | (mulColour & 0xFFFFFFu);
     const uint32_t a = addColour & 0xFFFFFFu;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(Y, first, last, [&](int64_t j) {
+    ForRows(dest.DrawParity(), Y, first, last, [&](int64_t j) {
         const int64_t row = std::clamp<int64_t>(row0 + (yfrac + j * ystep) / 4096, 0, sh - 1);
         const uint32_t* srcRow = Row(static_cast<int32_t>(row));
         uint32_t* dstRow = dest.Row(static_cast<int32_t>(Y + j)) + X;
@@ -563,7 +562,7 @@ void TARGB8888::RotateDraw(TARGB8888& dest, int32_t cx, int32_t cy, int32_t scal
     const int64_t r0 = std::max({int64_t{clipTop}, top, int64_t{0}});
     const int64_t r1 = std::min({int64_t{clipBottom}, bottom, dh});
     for (int64_t r = r0; r < r1; ++r) {
-        if (RowSkipped(r)) continue;
+        if (RowSkipped(dest.DrawParity(), r)) continue;
         const int64_t g = SatMul(SatSub(r, top), 4096) / SatSub(bottom, top);
         int64_t x = SatAdd(SatMul(4096 - g, ax), SatMul(g, cxs));
         int64_t y = SatAdd(SatMul(4096 - g, ay), SatMul(g, cys));
@@ -621,7 +620,7 @@ void TARGB8888::RuleDraw(TARGB8888& dest, int32_t x, int32_t y, int32_t srcLeft,
     if (effective < 1 || effective > 7) return;
     const int32_t t = (int32_t{alpha} * 288) / 255 - 32;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(b.y, first, last, [&](int64_t j) {
+    ForRows(dest.DrawParity(), b.y, first, last, [&](int64_t j) {
         uint32_t* dp = dest.current_.pixels + dest.current_.stride * (b.y + j) + b.x;
         k.ruleRow(dp, current_.pixels + current_.stride * (b.st + j) + b.sl, dp, static_cast<int32_t>(pairs), t);
     });
@@ -636,7 +635,7 @@ void TARGB8888::HalfBlend(TARGB8888& dest, int32_t x, int32_t y, int32_t srcLeft
     const int64_t pairs = b.w / 2;
     if (pairs < 1) return;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(b.y, 0, b.h, [&](int64_t j) {
+    ForRows(dest.DrawParity(), b.y, 0, b.h, [&](int64_t j) {
         k.halfBlendRow(dest.current_.pixels + dest.current_.stride * (b.y + j) + b.x,
                        current_.pixels + current_.stride * (b.st + j) + b.sl, static_cast<int32_t>(pairs));
     });
@@ -654,7 +653,7 @@ void TARGB8888::CrossFade(TARGB8888& dest, const TARGB8888& other, int32_t x, in
     if (other.Width() < b.sl + b.w || other.Height() < b.st + b.h) return;
     const int32_t kLevel = (255 - Clamp<int32_t>(level, 0, 255)) >> 1;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(b.y, 0, b.h, [&](int64_t j) {
+    ForRows(dest.DrawParity(), b.y, 0, b.h, [&](int64_t j) {
         k.crossFadeRow(dest.current_.pixels + dest.current_.stride * (b.y + j) + b.x,
                        current_.pixels + current_.stride * (b.st + j) + b.sl,
                        other.current_.pixels + other.current_.stride * (b.st + j) + b.sl,
@@ -673,7 +672,7 @@ void TARGB8888::RuleCrossFade(TARGB8888& dest, const TARGB8888& other, int32_t x
     if (other.Width() < b.sl + b.w || other.Height() < b.st + b.h) return;
     const int32_t t = (std::min(level, 255) * 288) / 255 - 32;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(b.y, 0, b.h, [&](int64_t j) {
+    ForRows(dest.DrawParity(), b.y, 0, b.h, [&](int64_t j) {
         k.ruleRow(dest.current_.pixels + dest.current_.stride * (b.y + j) + b.x,
                   current_.pixels + current_.stride * (b.st + j) + b.sl,
                   other.current_.pixels + other.current_.stride * (b.st + j) + b.sl, static_cast<int32_t>(pairs), t);
@@ -694,7 +693,7 @@ bool TARGB8888::CopyToSurface(const TLockedSurface* surface, int32_t x, int32_t 
     if (!ClipBlit(Width(), Height(), sf.width, sf.height, x, y, srcLeft, srcTop, srcRight, srcBottom, b)) return true;
     const TPixelKernels& k = ActiveKernels();
     auto* base = static_cast<uint8_t*>(sf.pixels);
-    ForRows(b.y, 0, b.h, [&](int64_t j) {
+    ForRows(sf.parity, b.y, 0, b.h, [&](int64_t j) {
         uint8_t* out = base + sf.pitch * (b.y + j) + b.x * bytes;
         const uint32_t* in = current_.pixels + current_.stride * (b.st + j) + b.sl;
         if (bytes == 4) {
@@ -727,7 +726,7 @@ void TARGB8888::FillRectEx(int32_t left, int32_t top, int32_t right, int32_t bot
     if (pairs < 1 || !RowBand(f.t, f.h, clipTop, clipBottom, first, last)) return;
     const uint8_t effMode = (mode == 2 && (colour >> 24) == 0xFFu) ? 1 : mode;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(f.t, first, last, [&](int64_t j) {
+    ForRows(drawParity_, f.t, first, last, [&](int64_t j) {
         uint32_t* p = current_.pixels + current_.stride * (f.t + j) + f.l;
         k.colourRow(p, p, static_cast<int32_t>(pairs), colour, effMode);
     });
@@ -773,7 +772,7 @@ void TARGB8888::ColourBlendTo(TARGB8888& dest, int32_t left, int32_t top, int32_
     if (dest.Width() < f.l + f.w || dest.Height() < f.t + f.h) return;
     const uint8_t effMode = (mode == 2 && (colour >> 24) == 0xFFu) ? 1 : mode;
     const TPixelKernels& k = ActiveKernels();
-    ForRows(f.t, 0, f.h, [&](int64_t j) {
+    ForRows(dest.DrawParity(), f.t, 0, f.h, [&](int64_t j) {
         k.colourRow(dest.current_.pixels + dest.current_.stride * (f.t + j) + f.l,
                     current_.pixels + current_.stride * (f.t + j) + f.l, static_cast<int32_t>(pairs), colour, effMode);
     });

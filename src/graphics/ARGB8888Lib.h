@@ -55,6 +55,7 @@ struct TLockedSurface {
     int32_t height = 0;
     int32_t bitDepth = 0;
     uint32_t greenMask = 0;
+    int32_t parity = -1;  // 0 or 1: copies touch only rows of that parity; -1: every row
 };
 
 // ---- Colour helpers ----
@@ -69,25 +70,25 @@ uint32_t AddColours(uint32_t c1, uint32_t c2);
 uint32_t LerpColour(uint32_t c1, uint32_t c2, int32_t t);
 
 // ---- Interlaced drawing ----
-// The compositor and the cell drawer switch interlace mode on for one
-// drawing pass (TInterlacePass restores the previous value); the frame loop
-// flips the parity once per frame. These are state of the main thread.
-bool InterlaceMode();
-void SetInterlaceMode(bool on);
-// 0 or 1: the row parity (row & 1) that interlaced drawing touches.
-int32_t InterlaceParity();
-void SetInterlaceParity(int32_t parity);
-void ToggleInterlaceParity();
-
+// An interlaced draw pass touches only the destination rows of one parity
+// (row & 1). The parity is a property of the destination for the length of
+// the pass: the compositor and the cell drawer, which own the frame parity
+// and flip it once per frame, open a TInterlacePass on the pictures they draw
+// into; every blit and fill into such a picture, and every copy to a surface
+// whose parity is set, leaves the other rows alone.
+class TARGB8888;
 class TInterlacePass {
 public:
-    explicit TInterlacePass(bool on) : previous_(InterlaceMode()) { SetInterlaceMode(on); }
-    ~TInterlacePass() { SetInterlaceMode(previous_); }
+    // on: draw only rows of the parity; off: every row (the pass still
+    // restores what the picture had before).
+    TInterlacePass(TARGB8888& dest, bool on, int32_t parity);
+    ~TInterlacePass();
     TInterlacePass(const TInterlacePass&) = delete;
     TInterlacePass& operator=(const TInterlacePass&) = delete;
 
 private:
-    bool previous_;
+    TARGB8888& dest_;
+    int32_t previous_;
 };
 
 // Takes the next value of the engine-wide 24-bit content serial counter.
@@ -188,6 +189,11 @@ public:
     int32_t ContentSerial() const { return serial_; }
     void Touch();
 
+    // The row parity an interlaced draw pass restricts drawing into this
+    // picture to (0 or 1), or -1 outside such a pass. See TInterlacePass.
+    int32_t DrawParity() const { return drawParity_; }
+    void SetDrawParity(int32_t parity) { drawParity_ = parity < 0 ? -1 : (parity & 1); }
+
     // ---- Blits: this image is the source ----
     // DrawEx with no colour stage, alpha 255, mode 1 and the band 0..1024.
     void Draw(TARGB8888& dest, int32_t x, int32_t y, int32_t srcLeft, int32_t srcTop, int32_t srcRight,
@@ -279,6 +285,7 @@ private:
     TFrameHook frameHook_;
     TTransparencyHook transparencyHook_;
     int32_t serial_ = 0;
+    int32_t drawParity_ = -1;
 };
 
 }  // namespace zel

@@ -251,7 +251,7 @@ void TZelGraphic::Render(bool drawMode, int32_t layerLimit) {
     cells_.Render(background_, drawMode, layerLimit);
     if (!WholeScreenOutput()) return;
 
-    TInterlacePass pass(drawMode);
+    TInterlacePass pass(output_, drawMode, cells_.FrameParity());
     const TARGB8888& frame = cells_.FrameBuffer();
     switch (kind_) {
         case tkFadeIn:
@@ -284,11 +284,11 @@ void TZelGraphic::Present(IDisplayDevice& device, bool forceFull, bool drawMode)
             surface.width = device.ScreenWidth();
             surface.height = device.ScreenHeight();
             surface.bitDepth = 32;
+            surface.parity = drawMode ? cells_.FrameParity() : -1;
             {
-                TInterlacePass pass(drawMode);
                 output_.CopyToSurface(&surface, 0, 0, 0, 0, width_, height_);
                 if (drawMode)
-                    device.MarkRowsOfParity(0, height_, InterlaceParity());
+                    device.MarkRowsOfParity(0, height_, cells_.FrameParity());
                 else
                     device.MarkRows(0, height_);
             }

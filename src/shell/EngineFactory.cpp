@@ -46,7 +46,6 @@ TEngineFactory MakeEngineFactory() {
         TZelSystemParts p;
         p.loadTables = LoadTables;
         p.makeScript = MakeScriptFactory(storage, platform);
-        p.toggleFrameParity = ToggleInterlaceParity;  // interlaced drawing alternates rows each frame
         return p;
     };
     return f;

@@ -58,6 +58,8 @@ void TEngineScript::InvalidateCells() {
 
 void TEngineScript::RefreshCells() { screen_->InvalidateCells(); }
 
+void TEngineScript::ToggleFrameParity() { screen_->Graphic().Cells().ToggleFrameParity(); }
+
 void TEngineScript::SetPlayMode(int32_t mode) { script_->SetPlayMode(mode); }
 
 int32_t TEngineScript::GetPlayMode() const { return script_->State().playMode; }

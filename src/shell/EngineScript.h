@@ -38,6 +38,7 @@ public:
     void ShowCells(bool force, bool interlaced) override;
     void InvalidateCells() override;
     void RefreshCells() override;
+    void ToggleFrameParity() override;
     void SetPlayMode(int32_t mode) override;
     int32_t GetPlayMode() const override;
     void SkipTimeOnce() override;

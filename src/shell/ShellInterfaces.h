@@ -49,6 +49,8 @@ public:
     virtual void ShowCells(bool force, bool interlaced) = 0;
     virtual void InvalidateCells() = 0;
     virtual void RefreshCells() = 0;
+    // Flips the row parity that interlaced drawing touches (once a frame).
+    virtual void ToggleFrameParity() {}
     virtual void SetPlayMode(int32_t mode) = 0;
     virtual int32_t GetPlayMode() const = 0;
     // The next frame counts no elapsed time (the interpreter's time-skip

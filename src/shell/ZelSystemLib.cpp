@@ -211,7 +211,9 @@ uint8_t TZelSystem::Tick() {
     if ((mode_ == SystemMode::Config || errorScreen_ == 3) && !windowActive) return 0;
     if (!active_) return 0;
     ranFrame_ = true;
-    if (hooks_.toggleFrameParity) hooks_.toggleFrameParity();
+    // Interlaced drawing alternates the rows it draws every frame.
+    for (IEngineScript* s : {game_.get(), system_.get()})
+        if (s) s->ToggleFrameParity();
     RunModeHandler(elapsed);
     if (errorScreen_ == 3) {
         PollInput();

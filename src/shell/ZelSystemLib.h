@@ -51,8 +51,6 @@ struct TZelSystemParts {
     std::function<std::string()> quickLoadDialog;
     // The thumbnail of a save file in "SaveData" as a BMP file image.
     std::function<std::optional<std::string>(const std::string& file)> saveThumbnailBmp;
-    // Toggles the frame parity used by interlaced drawing.
-    std::function<void()> toggleFrameParity;
     // Paints the script-error screen over the presented frame.
     std::function<void(const std::vector<std::string>& lines)> paintErrorScreen;
 };

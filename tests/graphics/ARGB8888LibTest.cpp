@@ -62,19 +62,11 @@ std::vector<int32_t> ChangedRows(const TARGB8888& img, const std::vector<uint32_
 
 constexpr uint32_t kMarker = 0x12345678;
 
-// Restores the kernel table and interlace state a test changes.
+// Restores the kernel table a test changes.
 class ImageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        level_ = ActiveKernelLevel();
-        SetInterlaceMode(false);
-        SetInterlaceParity(0);
-    }
-    void TearDown() override {
-        SelectKernels(level_);
-        SetInterlaceMode(false);
-        SetInterlaceParity(0);
-    }
+    void SetUp() override { level_ = ActiveKernelLevel(); }
+    void TearDown() override { SelectKernels(level_); }
     TKernelLevel level_{};
 };
 
@@ -326,7 +318,8 @@ TEST_F(ImageTest, InterlaceTouchesOnlyRowsOfTheCurrentParity) {
         {"FillRectEx", [&](TARGB8888& d) { d.FillRectEx(0, 0, 6, 6, 0x80FF0000, 2, 0, 1024); }},
         {"ColourBlendTo", [&](TARGB8888& d) { src.ColourBlendTo(d, 0, 0, 6, 6, 0x80FF0000, 2); }},
         {"CopyToSurface", [&](TARGB8888& d) {
-             surface = {d.Row(0), ptrdiff_t{d.Width()} * 4, d.Width(), d.Height(), 32, 0};
+             // A surface carries its own parity: the one of the pass here.
+             surface = {d.Row(0), ptrdiff_t{d.Width()} * 4, d.Width(), d.Height(), 32, 0, d.DrawParity()};
              src.CopyToSurface(&surface, 0, 0, 0, 0, 6, 6);
          }},
     };
@@ -334,32 +327,40 @@ TEST_F(ImageTest, InterlaceTouchesOnlyRowsOfTheCurrentParity) {
         for (int32_t parity : {0, 1}) {
             TARGB8888 dest = Solid(6, 6, 0xFF808080);
             const auto before = Pixels(dest);
-            SetInterlaceParity(parity);
             {
-                TInterlacePass pass(true);
+                TInterlacePass pass(dest, true, parity);
                 op.run(dest);
             }
-            EXPECT_FALSE(InterlaceMode()) << "the pass restores the previous mode";
+            EXPECT_EQ(dest.DrawParity(), -1) << "the pass restores the previous parity";
             const auto rows = ChangedRows(dest, before);
             ASSERT_FALSE(rows.empty()) << op.name;
             for (int32_t row : rows) EXPECT_EQ(row & 1, parity) << op.name << " row " << row;
         }
     }
     // Alpha edits ignore interlace.
-    SetInterlaceMode(true);
     TARGB8888 img = Solid(4, 4, 0xFF000000);
+    img.SetDrawParity(0);
     img.SetAlphaRect(0, 0, 4, 4, 5);
     EXPECT_EQ(Hex(img.Pixel(0, 0)), "05000000");
     EXPECT_EQ(Hex(img.Pixel(0, 1)), "05000000");
     img.CopyAlpha(Solid(4, 4, 0x000000AA));
     EXPECT_EQ(Hex(img.Pixel(0, 1)), "AA000000");
-    SetInterlaceMode(false);
 
-    SetInterlaceParity(0);
-    ToggleInterlaceParity();
-    EXPECT_EQ(InterlaceParity(), 1);
-    ToggleInterlaceParity();
-    EXPECT_EQ(InterlaceParity(), 0);
+    // The pass belongs to its picture: drawing into another one meanwhile
+    // touches every row, and passes nest.
+    TARGB8888 a = Solid(2, 4, 0xFF000000), b = Solid(2, 4, 0xFF000000);
+    {
+        TInterlacePass outer(a, true, 1);
+        {
+            TInterlacePass inner(a, false, 0);
+            EXPECT_EQ(a.DrawParity(), -1);
+        }
+        EXPECT_EQ(a.DrawParity(), 1);
+        a.FillRect(0, 0, 2, 4, 0xFFFFFFFF);
+        b.FillRect(0, 0, 2, 4, 0xFFFFFFFF);
+    }
+    EXPECT_EQ(ChangedRows(a, Pixels(Solid(2, 4, 0xFF000000))), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(ChangedRows(b, Pixels(Solid(2, 4, 0xFF000000))), (std::vector<int32_t>{0, 1, 2, 3}));
 }
 
 TEST_F(ImageTest, FillsAndPixelEdits) {
@@ -671,8 +672,7 @@ TEST_F(ImageTest, VectorKernelsMatchReferenceThroughOperations) {
             TARGB8888 d;
             d.AssignImage(start);
             std::vector<uint32_t> surface(size_t(start.Width()) * start.Height(), kMarker);
-            SetInterlaceParity(parity);
-            TInterlacePass pass(interlace);
+            TInterlacePass pass(d, interlace, parity);
             switch (op) {
                 case 0: src.DrawEx(d, x, y, sl, st, sr, sb, add, mul, alpha, mode, clipTop, clipBottom); break;
                 case 1: src.StretchDraw(d, x, y, x + rnd(-30, 30), y + rnd(-20, 20), sl, st, sr, sb, add, mul, alpha, mode, clipTop, clipBottom); break;
@@ -689,7 +689,7 @@ TEST_F(ImageTest, VectorKernelsMatchReferenceThroughOperations) {
                 case 12: {
                     const int32_t depth = op == 10 ? 32 : op == 11 ? 16 : 24;
                     TLockedSurface s{surface.data(), ptrdiff_t{d.Width()} * 4, d.Width(), d.Height(), depth,
-                                     (rng() & 1) ? 0x07E0u : 0x03E0u};
+                                     (rng() & 1) ? 0x07E0u : 0x03E0u, interlace ? parity : -1};
                     src.CopyToSurface(&s, x, y, sl, st, sr, sb);
                     break;
                 }

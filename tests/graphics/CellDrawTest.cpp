@@ -278,9 +278,9 @@ TEST(CellDraw, PresentFailsQuietlyWithoutTheBackBufferAndHonoursInterlace) {
     EXPECT_FALSE(d.PresentBands(disp, true, false));
     EXPECT_EQ(disp.presents, 0);
     disp.failLock = false;
-    SetInterlaceParity(1);
+    d.ToggleFrameParity();
+    EXPECT_EQ(d.FrameParity(), 1);
     ASSERT_TRUE(d.PresentBands(disp, true, true));
-    SetInterlaceParity(0);
     for (int y : disp.lastRows) EXPECT_EQ(y & 1, 1) << y;
     EXPECT_EQ(disp.lastRows.size(), 60u);
     EXPECT_EQ(disp.Pixel(3, 1), 0xFF00FF00u);

@@ -13,8 +13,8 @@ namespace zel {
 
 // ---- mixer of the tracks ----------------------------------------------------
 
-TOggPlayer::TOggPlayer(size_t length, IClock* clock, PositionFn position)
-    : mix_(length / 8 * 8 / 2, 0), acc_(mix_.size() / 2), clock_(clock), position_(std::move(position)) {}
+TOggPlayer::TOggPlayer(size_t length, IClock*, PositionFn position)
+    : mix_(length / 8 * 8 / 2, 0), acc_(mix_.size() / 2), position_(std::move(position)) {}
 
 void TOggPlayer::SetTrack(int i, TOggData* track) {
     if (i < 0 || i >= kSlots) return;

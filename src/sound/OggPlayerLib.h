@@ -59,7 +59,6 @@ private:
     int half_ = 1;
     std::atomic<int32_t> master_{255};
     std::atomic<int64_t> lag_{0};
-    IClock* clock_;
     PositionFn position_;
 };
 

@@ -91,6 +91,7 @@ void TSdlWindow::Minimize() { SDL_MinimizeWindow(window_); }
 void TSdlWindow::PollEvents(std::vector<TWindowEvent>& out) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (rawEvents) rawEvents(e);
         switch (e.type) {
             case SDL_QUIT: out.push_back({TWindowEvent::Close}); break;
             case SDL_WINDOWEVENT:

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct SDL_Window;
+union SDL_Event;
 
 namespace zel {
 
@@ -108,6 +110,9 @@ public:
     void PollEvents(std::vector<TWindowEvent>& out) override;
 
     SDL_Window* Handle() const { return window_; }
+    // Sees every SDL event PollEvents drains, before it is turned into
+    // window events (the input mapping reads keys, buttons and pads here).
+    std::function<void(const SDL_Event&)> rawEvents;
 
 private:
     explicit TSdlWindow(SDL_Window* w) : window_(w) {}

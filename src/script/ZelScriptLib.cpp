@@ -8,7 +8,7 @@
 #include "base/MemStream.h"
 #include "base/Sjis.h"
 #include "base/SjisText.h"
-#include "script/ZelBareObjects.h"
+#include "scriptdata/uZelObjectManager.h"
 
 namespace zel {
 
@@ -163,7 +163,7 @@ struct TZelScript::TFieldBuffer {
 TZelScript::TZelScript(IGameFiles* files, IRegExp* regexp, ILineRewriter* rewriter, TZelScript* parent,
                        std::unique_ptr<IScriptObjects> objects)
     : reader_(files, regexp, rewriter),
-      objects_(objects ? std::move(objects) : std::make_unique<TBareObjectHost>(files)),
+      objects_(objects ? std::move(objects) : std::make_unique<TZelObjectManager>(files)),
       calc_(objects_.get()),
       regexp_(regexp),
       parent_(parent) {
@@ -663,38 +663,21 @@ void TZelScript::ResetScript() {
     }
 }
 
-// The registry is emptied at every story start, but the system store lives on,
-// and so must the objects its variables own: they are saved through the object
-// callbacks before the registry is cleared and rebuilt from their records.
+// A story restart frees the objects of the stores that were cleared (and any
+// object no variable owns any more); the objects of the system store live on
+// with their variables, untouched.
 void TZelScript::ClearObjectsKeepingSystemStore() {
-    struct TKept {
-        std::string type, var, name;
-    };
-    std::vector<TKept> kept;
-    TMemoryStream states;
+    std::vector<std::string> kept;
     if (!parent_) {
         const TValue& store = calc_.OwnSystemStore();
         for (int32_t i = 0; i < store.Count(); ++i) {
             const auto* a = dynamic_cast<const TValueArrayObject*>(store.Item(i).Data.get());
             if (!a || a->IsReference) continue;
-            for (int32_t e = 0; e < a->Count; ++e) {
-                if (!a->Owns(e)) continue;
-                objects_->OnSaveObject(states, a->TypeName, a->At(e), a->Name);
-                kept.push_back({a->TypeName, a->Name, a->At(e)});
-            }
+            for (int32_t e = 0; e < a->Count; ++e)
+                if (a->Owns(e)) kept.push_back(a->At(e));
         }
     }
-    objects_->Clear();
-    states.Rewind();
-    for (const TKept& k : kept) {
-        bool ok = false;
-        try {
-            ok = objects_->OnLoadObject(states, k.type, k.name, k.var);
-        } catch (const EZelError&) {
-            ok = false;
-        }
-        if (!ok) ReportError(Sj("Objectの生成に失敗しました：") + k.name);
-    }
+    objects_->ClearExcept(kept);
 }
 
 void TZelScript::RunFrame(int32_t elapsed, bool processInput) {

@@ -6,9 +6,8 @@
 // Each is a small interface so that the interpreter builds and runs before the
 // subsystems behind them exist. A missing service is a null pointer: the
 // interpreter then skips what it would have done with it (there is nothing to
-// draw, no channel plays). The object host is never null: without the object
-// manager a bare stand-in registers named entries and passes commands to the
-// handlers registered for their kinds (ZelBareObjects.h).
+// draw, no channel plays). The object host is never null: a script made
+// without one gets the object manager (scriptdata/uZelObjectManager.h).
 #pragma once
 
 #include <cstdint>
@@ -17,45 +16,11 @@
 #include <string_view>
 #include <vector>
 
-#include "scriptdata/ObjectCommands.h"
-#include "scriptdata/ZelValueStore.h"
+#include "scriptdata/ScriptObjects.h"
 
 namespace zel {
 
 class TZelScript;
-
-struct TScriptObjectInfo {
-    uint8_t TypeNo = 0;    // the kind's type number (1..35)
-    std::string TypeWord;  // "img", "msg" ..., or the extension class's word
-};
-
-// The object manager as the interpreter sees it. As IObjectCallbacks it builds
-// and frees the objects of object variables.
-class IScriptObjects : public IObjectCallbacks {
-public:
-    // Looks a registered object up by name, ignoring case.
-    virtual bool FindObject(std::string_view name, TScriptObjectInfo& info) = 0;
-    // Offers the context's command to the handler registered for the
-    // object's kind; true when it took the command word.
-    virtual bool ObjectCommand(ICommandContext& context, std::string_view name) = 0;
-    // The command handlers of the kinds, by type number.
-    virtual TObjectCommandRegistry& Handlers() = 0;
-    // Exchanges the payloads of two objects of the same kind.
-    virtual bool Swap(std::string_view a, std::string_view b) = 0;
-    // Unregisters and frees every object (a story restart).
-    virtual void Clear() = 0;
-    virtual void SetNavigationWeights(int32_t along, int32_t across) = 0;
-    virtual void SetScrollOffset(int32_t x, int32_t y) = 0;
-    virtual void UpdateAll(uint32_t layerMask, int32_t elapsedMs) = 0;
-    // What the message windows report, for the message wait: 1 while any
-    // window still shows text appearing, else 2 while any has a finished page
-    // waiting, else 0.
-    virtual int MessageWindowState() = 0;
-    // A game file name through the search paths; empty when nothing exists.
-    // notify: count a found name in the seen-file log.
-    virtual std::string ResolvePath(std::string_view name, bool notify) = 0;
-    virtual void ClearPaths() = 0;
-};
 
 // The compositor, the camera and the cell drawer of one script.
 class IScriptDisplay {

@@ -248,8 +248,10 @@ TEST_F(ScriptRun, SwapExchangesValuesOfOneKind) {
     EXPECT_EQ(Int("b"), 1);
     script->ExecuteLine("\\swap,a,s");
     EXPECT_TRUE(HasError("型が異なります:a")) << ErrorText();
-    script->ExecuteLine("\\var,img,p,q\\swap,p,q");
-    EXPECT_TRUE(HasError("オブジェクトのスワップに失敗しました:p/q")) << ErrorText();
+    script->ExecuteLine("\\var,img,p,q\\var,btn,r\\swap,p,q");
+    EXPECT_TRUE(Errors().size() == 1) << ErrorText();
+    script->ExecuteLine("\\swap,p,r");
+    EXPECT_TRUE(HasError("オブジェクトのスワップに失敗しました:p/r")) << ErrorText();
 }
 
 TEST_F(ScriptRun, FileAndLabelQueries) {

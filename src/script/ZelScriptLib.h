@@ -13,6 +13,7 @@
 // executed until a wait, a request, an error or a hold.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -80,6 +81,11 @@ struct TScriptState {
     std::string selection;
     std::string afterLoadLabel;
     std::string sceneLabel;
+    // Texts the system object keeps for the save file: the four header names
+    // and the layout files of the load, save, menu and log screens.
+    std::array<std::string, 4> saveTexts;
+    std::array<std::string, 4> layoutNames;
+    uint8_t sceneSkip = 0;
     int32_t autoPlayDelay = 0;
     bool noWait = false;
 };

@@ -1,11 +1,17 @@
 #include "shell/EngineFactory.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "base/MemStream.h"
 #include "base/MiscMath.h"
 #include "ext/uBregExpLib.h"
 #include "graphics/ARGB8888Lib.h"
 #include "ext/uScriptReplaceDLL.h"
+#include "platform/Dialogs.h"
 #include "platform/SystemFonts.h"
+#include "records/ZelSaveData.h"
 #include "shell/EngineScript.h"
 #include "shell/SystemConfigLib.h"
 #include "storage/GameStorage.h"
@@ -31,9 +37,16 @@ std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeS
     auto regexp = std::make_shared<TBRegExp>();
     auto rewriter = std::make_shared<TScriptReplaceDLL>();
     rewriter->Load(".");  // absent or unusable: lines are read as written
-    return [&storage, regexp, rewriter, display, dialogs](TZelSystem&, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+    return [&storage, regexp, rewriter, display, dialogs](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+        // The save folder is made at the game script's set-up; without it the engine cannot start.
+        if (!parent && ::mkdir(sys.SaveFolder().c_str(), 0755) != 0 && errno != EEXIST) {
+            const TMessageTable& m = Messages();
+            if (dialogs) dialogs->Message(m.Text("SaveDirectoryERROR"), m.Text("OK"));
+            throw EFatal("SaveDirectoryERROR: cannot create " + sys.SaveFolder());
+        }
         return std::make_unique<TEngineScript>(storage, regexp.get(), rewriter->Loaded() ? rewriter.get() : nullptr,
-                                               dynamic_cast<TEngineScript*>(parent), display, dialogs);
+                                               dynamic_cast<TEngineScript*>(parent), display, dialogs,
+                                               sys.SaveFolder());
     };
 }
 
@@ -46,6 +59,12 @@ TEngineFactory MakeEngineFactory() {
         TZelSystemParts p;
         p.loadTables = LoadTables;
         p.makeScript = MakeScriptFactory(storage, platform);
+        // The save screens show a save's stored thumbnail, itself a BMP file image.
+        p.saveThumbnailBmp = [](const std::string& path) -> std::optional<std::string> {
+            TZelSaveData d(RecordKey(ActiveSettings().CodeKey));
+            if (!d.ReadFile(path, true, false) || d.ThumbnailBmp().empty()) return std::nullopt;
+            return d.ThumbnailBmp();
+        };
         return p;
     };
     return f;

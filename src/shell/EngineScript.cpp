@@ -2,7 +2,12 @@
 
 #include "base/ErrorLog.h"
 #include "base/MemStream.h"
+#include "graphics/ARGB8888Lib.h"
 #include "platform/Devices.h"
+#include "platform/Dialogs.h"
+#include "records/RecordCommands.h"
+#include "records/ZelRecords.h"
+#include "records/ZelSaveData.h"
 #include "scriptdata/ScreenEffectCommands.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
@@ -17,8 +22,8 @@ constexpr uint32_t kLockView = 32, kLockAuto = 64, kLockSkip = 128;
 }  // namespace
 
 TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
-                             IDisplayDevice* display, IDialogHost* dialogs)
-    : display_(display) {
+                             IDisplayDevice* display, IDialogHost* dialogs, std::string saveFolder)
+    : display_(display), dialogs_(dialogs) {
     const TSystemData& cfg = ActiveSettings();
     screen_ = std::make_unique<TScriptScreen>(display ? display->ScreenWidth() : cfg.ScreenWidth,
                                               display ? display->ScreenHeight() : cfg.ScreenHeight, &files);
@@ -29,15 +34,62 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     services.display = screen_.get();
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };
     script_->SetServices(services);
+    SetUpRecords(parent, std::move(saveFolder));
 }
 
-TEngineScript::~TEngineScript() = default;
+// The records of the script: the screen's compositor and camera are its own
+// records of the game state, the thumbnail is the screen drawn afresh and
+// scaled to the configured size.
+void TEngineScript::SetUpRecords(TEngineScript* parent, std::string saveFolder) {
+    TRecordsConfig rc;
+    rc.folder = std::move(saveFolder);
+    rc.key = RecordKey(ActiveSettings().CodeKey);
+    rc.thumbnail = [this](TARGB8888& thumb) {
+        const int32_t w = ActiveSettings().ThumWidth, h = ActiveSettings().ThumHeight;
+        if (w <= 0 || h <= 0) return false;
+        Draw(false, true, 0xFFFF);
+        const TARGB8888& shown = screen_->Graphic().OutputImage();
+        if (shown.Width() <= 0 || shown.Height() <= 0) return false;
+        thumb.NewImage(w, h, 0xFF000000u);
+        shown.StretchDraw(thumb, 0, 0, w, h, 0, 0, shown.Width(), shown.Height(), 0, 0xFFFFFFFFu, 255, 0, 0, h);
+        return true;
+    };
+    rc.showReadError = [this] {
+        const TMessageTable& m = Messages();
+        std::string text = m.Text("ReadSaveFileError");
+        if (text.empty()) text = "ReadSaveFileError: the save file cannot be read";
+        if (dialogs_) dialogs_->Message(text, m.Text("OK"));
+        else LogLine(text);
+    };
+    records_ = std::make_unique<TZelRecords>(*script_, std::move(rc));
+    TGameStateParts& parts = records_->Parts();
+    parts.compositor.save = [this](TMemoryStream& s) { screen_->Graphic().SaveState(s); };
+    parts.compositor.load = [this](TMemoryStream& s) {
+        screen_->Graphic().LoadState(s);
+        return true;
+    };
+    parts.camera.save = [this](TMemoryStream& s) { screen_->Camera().Save(s); };
+    parts.camera.load = [this](TMemoryStream& s) {
+        screen_->Camera().Load(s);
+        return true;
+    };
+    RegisterRecordCommands(script_->Objects().Handlers(), *records_, parent ? parent->records_.get() : nullptr);
+    if (!parent) records_->LoadSystemDataAtStart();
+}
+
+// The game script writes the system data as it goes.
+TEngineScript::~TEngineScript() {
+    if (records_) records_->SaveSystemData(TZelRecords::kSystemDataName);
+}
 
 void TEngineScript::ResetScript() { script_->ResetScript(); }
 
 bool TEngineScript::ExecuteLine(const std::string& text) { return script_->ExecuteLine(text); }
 
-void TEngineScript::RunFrame(int32_t elapsedMs, bool processInput) { script_->RunFrame(elapsedMs, processInput); }
+void TEngineScript::RunFrame(int32_t elapsedMs, bool processInput) {
+    script_->RunFrame(elapsedMs, processInput);
+    records_->Advance(elapsedMs);
+}
 
 void TEngineScript::Draw(bool interlaced, bool overlays, int32_t zLimit) {
     if (IScriptDisplay* d = script_->Services().display) d->Draw(interlaced, overlays, zLimit);
@@ -66,15 +118,9 @@ int32_t TEngineScript::GetPlayMode() const { return script_->State().playMode; }
 
 void TEngineScript::SkipTimeOnce() { script_->SkipTimeOnce(); }
 
-bool TEngineScript::Save(const std::string& file, bool) {
-    ReportError("cannot save \"" + file + "\": save files are not available in this build");
-    return false;
-}
+bool TEngineScript::Save(const std::string& file, bool packed) { return records_->SaveGame(file, packed); }
 
-bool TEngineScript::Load(const std::string& file) {
-    ReportError("cannot load \"" + file + "\": save files are not available in this build");
-    return false;
-}
+bool TEngineScript::Load(const std::string& file) { return records_->LoadGame(file); }
 
 int32_t TEngineScript::Request() const { return script_->State().request; }
 

@@ -16,19 +16,23 @@ namespace zel {
 class IDialogHost;
 class IDisplayDevice;
 class TScriptScreen;
+class TZelRecords;
 
 class TEngineScript final : public IEngineScript {
 public:
     // parent: the game script, for the system script. display: where frames
     // are presented (none: frames are composed but not shown); the screen
     // takes its size. dialogs: where the screen's picture messages go (none:
-    // standard error).
+    // standard error). saveFolder: the host folder of the save files; the
+    // game script reads its system data from there at once.
     TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* rewriter, TEngineScript* parent,
-                  IDisplayDevice* display = nullptr, IDialogHost* dialogs = nullptr);
+                  IDisplayDevice* display = nullptr, IDialogHost* dialogs = nullptr,
+                  std::string saveFolder = "SaveData");
     ~TEngineScript() override;
 
     TZelScript& Script() { return *script_; }
     TScriptScreen& Screen() { return *screen_; }
+    TZelRecords& Records() { return *records_; }
 
     void ResetScript() override;
     bool ExecuteLine(const std::string& text) override;
@@ -56,10 +60,13 @@ public:
     std::optional<std::string> CaptureScreenBmp() override;
 
 private:
+    void SetUpRecords(TEngineScript* parent, std::string saveFolder);
     // The screen outlives the script, whose object host reaches it.
     std::unique_ptr<TScriptScreen> screen_;
     std::unique_ptr<TZelScript> script_;
+    std::unique_ptr<TZelRecords> records_;
     IDisplayDevice* display_ = nullptr;
+    IDialogHost* dialogs_ = nullptr;
 };
 
 // The interpreter behind an engine script made by TEngineScript; null for any other.

@@ -685,7 +685,7 @@ std::unique_ptr<TMemoryStream> TZelSystem::OpenPseudoFile(const std::string& raw
             Missing("reading save thumbnails");
             return nullptr;
         }
-        return wrap(hooks_.saveThumbnailBmp(*f));
+        return wrap(hooks_.saveThumbnailBmp(saveFolder_ + "/" + *f));
     }
     if (name.find("$$$fileimport") != std::string::npos) {
         const auto f = Field(rawName, 1);

@@ -49,8 +49,8 @@ struct TZelSystemParts {
     std::function<void(IGameFiles&)> loadTables;
     // Shows the quick-load list; the chosen file name, or empty.
     std::function<std::string()> quickLoadDialog;
-    // The thumbnail of a save file in "SaveData" as a BMP file image.
-    std::function<std::optional<std::string>(const std::string& file)> saveThumbnailBmp;
+    // The thumbnail of a save file (its host path) as a BMP file image.
+    std::function<std::optional<std::string>(const std::string& path)> saveThumbnailBmp;
     // Paints the script-error screen over the presented frame.
     std::function<void(const std::vector<std::string>& lines)> paintErrorScreen;
 };
@@ -85,6 +85,8 @@ public:
     IEngineScript* SystemScriptObj() const { return system_.get(); }
     IMoviePlayer* MoviePlayer() const { return movie_.get(); }
     bool MoviePlaying() const;
+    // Host folder of the save files and the system data.
+    const std::string& SaveFolder() const { return saveFolder_; }
 
     bool PseudoFileExists(const std::string& name);
     std::unique_ptr<TMemoryStream> OpenPseudoFile(const std::string& name);

@@ -38,7 +38,7 @@ void RegisterRecordCommands(TObjectCommandRegistry& registry, TZelRecords& own, 
         int32_t r = 0;
         switch (c.Code()) {
             case Cmd("s"): r = target(c).SaveGame(name, true); break;
-            case Cmd("l"): r = target(c).LoadGame(name); break;
+            case Cmd("l"): r = target(c).RequestLoad(name); break;
             case Cmd("g"): {
                 TZelRecords& rec = target(c);
                 const auto path = rec.PathOf(name);

@@ -243,7 +243,21 @@ bool TZelRecords::SaveExists(std::string_view name) const {
     return path && HostFileExists(*path);
 }
 
+bool TZelRecords::RequestLoad(std::string_view name) {
+    const auto path = PathOf(name);
+    TZelSaveData header(config_.key);
+    if (name.empty() || !path || !header.ReadFile(*path, false, false)) return false;
+    pendingLoad_.assign(name);
+    script_.State().holdFrames = std::max(script_.State().holdFrames, 1);
+    return true;
+}
+
 void TZelRecords::Advance(int32_t elapsedMs) {
+    if (!pendingLoad_.empty()) {
+        const std::string name = std::move(pendingLoad_);
+        pendingLoad_.clear();
+        if (LoadGame(name)) script_.SetResultInt(1);
+    }
     if (!ready_ || script_.Parent() || elapsedMs <= 0) return;
     sinceSystemData_ += elapsedMs;
     if (sinceSystemData_ < config_.systemDataInterval) return;

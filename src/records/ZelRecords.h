@@ -81,10 +81,17 @@ public:
     bool DeleteSave(std::string_view name);
     bool SaveExists(std::string_view name) const;
 
+    // A load asked for by a script command: the command's frame ends at once
+    // and the load runs at the next Advance, once no segment is running (a
+    // load replaces the routines the dispatcher is working on). False when
+    // the file is missing or its header does not read.
+    bool RequestLoad(std::string_view name);
+
     // Before this, SaveSystemData does nothing and succeeds.
     void SetReady(bool on) { ready_ = on; }
-    // Counts play time; once the interval has passed, writes the system data
-    // when it differs from what was last written.
+    // After a script frame: runs a requested load; counts play time and, once
+    // the interval has passed, writes the system data when it differs from
+    // what was last written.
     void Advance(int32_t elapsedMs);
 
     // The system data file image (the wrapper and its payload).
@@ -103,6 +110,7 @@ private:
     bool ready_ = false;
     bool writeErrorReported_ = false;
     int64_t sinceSystemData_ = 0;
+    std::string pendingLoad_;
     std::vector<uint8_t> lastSystemData_;
 };
 

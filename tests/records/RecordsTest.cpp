@@ -58,7 +58,10 @@ protected:
         script->ExecuteLine("\\go,@@top,main.s");
     }
     void Frames(int n) {
-        for (int i = 0; i < n; ++i) script->RunFrame(25, true);
+        for (int i = 0; i < n; ++i) {
+            script->RunFrame(25, true);
+            records->Advance(25);
+        }
     }
     int32_t Int(std::string_view expr) { return script->Evaluate(expr).IntValue; }
     std::string Dump() {
@@ -354,6 +357,17 @@ TEST_F(Records, ScriptWordsSaveLoadAskAndDelete) {
     EXPECT_EQ(Int("r3"), 0);
     script->ExecuteLine("\\scp,dat \\gd,\"w.svd\"");
     EXPECT_GE(Int("ResultInt[0]"), 2000);
+    // A script's load runs after its frame, once no segment is running.
+    script->ExecuteLine("\\cal,n=50");
+    script->ExecuteLine("\\scp,dat \\l,\"w.svd\" \\cal,n=60");
+    EXPECT_EQ(Int("ResultInt"), 1);
+    EXPECT_EQ(Int("n"), 60);
+    Frames(1);
+    EXPECT_EQ(Int("n"), 1);
+    EXPECT_EQ(Int("r2"), 0);  // the game of the moment of the save
+    EXPECT_EQ(Int("ResultInt"), 1);
+    script->ExecuteLine("\\scp,dat \\l,\"none.svd\"");
+    EXPECT_EQ(Int("ResultInt"), 0);
     script->ExecuteLine("\\scp,dat \\d,\"w.svd\"");
     EXPECT_EQ(Int("ResultInt"), 1);
     EXPECT_FALSE(fs::exists(folder / "w.svd"));

@@ -1,0 +1,42 @@
+// Sends a word no kind knows to sixteen objects of different kinds at once:
+// each answer names the object's kind (the end-to-end test reads them from
+// the error list; the error stops the script after this one command).
+@@reset
+\go,@@top
+@@top
+\gvar,sys,k1
+\gvar,dat,k2
+\gvar,sdat,k3
+\gvar,snd,k4
+\gvar,dsnd,k5
+\gvar,img,k6
+\gvar,msg,k7
+\gvar,btn,k8
+\gvar,bar,k9
+\gvar,eff,k10
+\gvar,scsr,k11
+\gvar,csr,k12
+\gvar,log,k13
+\gvar,cam,k14
+\gvar,rep,k15
+\gvar,path,k16
+\gvar,show,k17
+\gvar,simg,k18
+\gvar,sbtn,k19
+\gvar,file,k20
+\gvar,tcp,k21
+\gvar,dlg,k22
+\gvar,slog,k23
+\gvar,flog,k24
+\gvar,math,k26
+\gvar,list,k27
+\gvar,cfg,k28
+\gvar,misc,k29
+\gvar,inp,k30
+\gvar,skey,k31
+\gvar,clip,k32
+\gvar,dlgs,k33
+\gvar,ext,k35
+\scp,k1,k4,k6,k7,k9,k10,k14,k16,k17,k18,k20,k23,k27,k31,k33,k35
+\zz,1
+\stop

@@ -8,7 +8,10 @@
 #include "records/RecordCommands.h"
 #include "records/ZelRecords.h"
 #include "records/ZelSaveData.h"
+#include "anim/AnimationBmpLib.h"
+#include "scriptdata/ImageCommands.h"
 #include "scriptdata/ScreenEffectCommands.h"
+#include "scriptdata/uZelObjectManager.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
 
@@ -30,6 +33,15 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     script_ = std::make_unique<TZelScript>(&files, regexp, rewriter, parent ? parent->script_.get() : nullptr);
     RegisterScreenEffectCommands(script_->Objects().Handlers(), screen_->Graphic(), screen_->Camera());
     screen_->Graphic().SetMessageHost(dialogs);
+    // Image objects play through the animation player's shared caches and
+    // submit their cells every frame.
+    resources_ = parent ? parent->resources_ : std::make_shared<TAnimationResources>();
+    if (!parent) resources_->SetCacheSize(cfg.CacheSize);
+    if (auto* objects = dynamic_cast<TZelObjectManager*>(&script_->Objects()))
+        RegisterImageKinds(*objects, &files, *resources_);
+    screen_->submitCells = [this](TARGB8888CellDraw& cells, bool fixedPass) {
+        script_->Objects().DrawAll(cells, script_->State().layerMask[1], fixedPass);
+    };
     TScriptServices services;
     services.display = screen_.get();
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };

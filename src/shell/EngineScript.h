@@ -16,6 +16,7 @@ namespace zel {
 class IDialogHost;
 class IDisplayDevice;
 class TScriptScreen;
+struct TAnimationResources;
 class TZelRecords;
 
 class TEngineScript final : public IEngineScript {
@@ -61,6 +62,9 @@ public:
 
 private:
     void SetUpRecords(TEngineScript* parent, std::string saveFolder);
+    // The picture and sound caches of the animations, shared by the game
+    // script and its system script; they outlive every object.
+    std::shared_ptr<TAnimationResources> resources_;
     // The screen outlives the script, whose object host reaches it.
     std::unique_ptr<TScriptScreen> screen_;
     std::unique_ptr<TZelScript> script_;

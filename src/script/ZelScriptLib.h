@@ -96,7 +96,7 @@ public:
     static constexpr int32_t kLastStreamChannel = 15;
 
     // parent: the game script, for the system script (which shares its
-    // system store). objects: the object host; null gives the bare stand-in.
+    // system store). objects: the object host; null gives the object manager.
     TZelScript(IGameFiles* files, IRegExp* regexp = nullptr, ILineRewriter* rewriter = nullptr,
                TZelScript* parent = nullptr, std::unique_ptr<IScriptObjects> objects = nullptr);
     ~TZelScript();

@@ -112,10 +112,10 @@ public:
     virtual void Reset() {}
     // A one-line description of the state (for diagnostics).
     virtual std::string DescribeState() const { return {}; }
-    // The kind's state record. Save writes exactly what Load reads; Load
-    // raises EStreamError (or returns false) on a record it cannot take and
-    // then leaves the payload unusable only if the object is discarded: the
-    // manager discards an object whose load failed.
+    // The kind's state record; Load reads exactly what Save wrote (records
+    // carry no length). A record Load cannot take raises EStreamError or
+    // returns false: the manager then discards the object and fails the
+    // whole load, so a payload need not undo a half-read record.
     virtual bool SaveToStream(TMemoryStream& stream) const = 0;
     virtual bool LoadFromStream(TMemoryStream& stream) = 0;
 

@@ -25,8 +25,11 @@
 #include "script/ZelVariableDump.h"
 #include "shell/EngineFactory.h"
 #include "shell/EngineScript.h"
+#include "shell/InputScript.h"
 #include "shell/MainWindow.h"
+#include "shell/SdlInput.h"
 #include "shell/SystemConfigLib.h"
+#include "shell/uInputDevice.h"
 #include "sound/SoundDevice.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +42,7 @@ struct Options {
     int frames = -1;
     int step = 0;
     std::string input;
+    std::vector<TInputEvent> inputEvents;
     std::vector<std::string> screenshots;
     std::vector<std::pair<int, std::string>> shots;  // frame, absolute path
     std::string dumpVars;
@@ -200,7 +204,9 @@ int RunHeadless(const Options& o) {
         pulled = due;
     };
     WireDisplay(display, dialogs);
-    TPlatform platform{&window, &clock, &dialogs, &display, &sound};
+    TLiveInput live;
+    TInputReplay replay(o.inputEvents);
+    TPlatform platform{&window, &clock, &dialogs, &display, &sound, &live};
     TMainWindow main(platform, Factory(o.trace), ".");
     int ran = 0;
     bool shotsOk = true;
@@ -211,8 +217,11 @@ int RunHeadless(const Options& o) {
         TZelSystem* sys = main.System();
         const int step = o.step > 0 ? o.step : 1000 / std::max(ActiveSettings().FPSLimit, 10);
         if (sys) sys->SetFixedFrameStep(step);
+        live.clientWidth = ActiveSettings().ScreenWidth;
+        live.clientHeight = ActiveSettings().ScreenHeight;
         while (ran < o.frames && !main.Closed()) {
             clock.Advance(static_cast<uint64_t>(step));
+            replay.Deliver(ran + 1, live);  // the input of the frame about to run
             main.PumpEvents();
             if (!main.Idle()) break;
             pullAudio();
@@ -237,6 +246,25 @@ int RunHeadless(const Options& o) {
     return ErrorLines().empty() && shotsOk && dumpOk ? 0 : 1;
 }
 
+// What the input asked of the system pointer: shown or hidden, moved.
+void ApplyPointer(SDL_Window* window, TLiveInput& live, bool& shown) {
+    if (live.cursorShown != shown) {
+        SDL_ShowCursor(live.cursorShown ? SDL_ENABLE : SDL_DISABLE);
+        shown = live.cursorShown;
+    }
+    if (live.warpPending) {
+        live.warpPending = false;
+        int wx = live.warpX, wy = live.warpY;
+        // Game pixels to window pixels through the letterbox.
+        if (SDL_Renderer* r = SDL_GetRenderer(window))
+            SDL_RenderLogicalToWindow(r, static_cast<float>(live.warpX), static_cast<float>(live.warpY), &wx, &wy);
+        SDL_WarpMouseInWindow(window, wx, wy);
+    }
+    // SDL reports the pointer in game pixels (the renderer's logical size).
+    live.clientWidth = ActiveSettings().ScreenWidth;
+    live.clientHeight = ActiveSettings().ScreenHeight;
+}
+
 int RunWindowed(bool trace) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         TSdlDialogHost d;
@@ -244,6 +272,7 @@ int RunWindowed(bool trace) {
         std::fprintf(stderr, "zel: %s\n", SDL_GetError());
         return 2;
     }
+    SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);  // no pads: mouse and keyboard only
     std::string err;
     auto window = TSdlWindow::Create(&err);
     TSdlDialogHost dialogs;
@@ -256,14 +285,19 @@ int RunWindowed(bool trace) {
     TSdlDisplay display(window->Handle());  // destroyed before the window
     WireDisplay(display, dialogs);
     TDDSD7 sound(MakeSdlAudioOutput());
-    TPlatform platform{window.get(), &clock, &dialogs, &display, &sound};
+    TLiveInput live;
+    TPlatform platform{window.get(), &clock, &dialogs, &display, &sound, &live};
     int status = 0;
     {
+        TSdlInputMapper mapper(live);
+        window->rawEvents = [&mapper](const SDL_Event& e) { mapper.Apply(e); };
+        bool cursorShown = true;
         TMainWindow main(platform, Factory(trace), ".");
         try {
             while (!main.Closed()) {
                 main.PumpEvents();
                 if (!main.Idle()) break;
+                ApplyPointer(window->Handle(), live, cursorShown);
             }
             main.Shutdown();
         } catch (const EFatalStartup&) {
@@ -271,6 +305,7 @@ int RunWindowed(bool trace) {
         } catch (const EFatal&) {
             status = 1;
         }
+        window->rawEvents = nullptr;
     }
     window.reset();
     SDL_Quit();
@@ -337,8 +372,16 @@ int main(int argc, char** argv) {
     }
     if (!ParseScreenshots(o)) return 2;
     if (!o.input.empty()) {
-        std::fprintf(stderr, "zel: --input is not supported yet by this build\n");
-        return 2;
+        // Read and checked whole before the game root becomes the working directory.
+        std::string text, err;
+        if (!ReadWholeFile(o.input, text)) {
+            std::fprintf(stderr, "zel: cannot read the input script %s\n", o.input.c_str());
+            return 2;
+        }
+        if (!ParseInputScript(text, o.inputEvents, err)) {
+            std::fprintf(stderr, "zel: %s: %s\n", o.input.c_str(), err.c_str());
+            return 2;
+        }
     }
     if (!o.dumpVars.empty()) {
         // Relative to where zel was started, not to the game root.

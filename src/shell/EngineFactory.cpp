@@ -12,8 +12,12 @@
 #include "platform/Dialogs.h"
 #include "platform/SystemFonts.h"
 #include "records/ZelSaveData.h"
+#include "shell/EngineFonts.h"
 #include "shell/EngineScript.h"
+#include "shell/InputEvents.h"
 #include "shell/SystemConfigLib.h"
+#include "shell/uInputDevice.h"
+#include "shell/uZelSystemKey.h"
 #include "storage/GameStorage.h"
 
 namespace zel {
@@ -27,26 +31,43 @@ void LoadTables(IGameFiles& files) {
         LoadFontTable(ActiveSettings(), s->View(), JapaneseFontFamilies());
 }
 
+// The run's system keys and the input service both scripts share, over the
+// engine's one TInput (owned by the engine system object).
+struct TRunInput {
+    explicit TRunInput(TInput& input) : keys(&input), events(input, keys) {}
+    TZelSystemKey keys;
+    TScriptInputEvents events;
+};
+
 // The game script and the system script read their files through the game
 // storage and share one regular-expression matcher and the game's optional
 // line-rewriting plug-in (the working directory is the game root).
 std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage,
-                                                                                           const TPlatform& platform) {
+                                                                                           const TPlatform& platform,
+                                                                                           std::shared_ptr<TRunInput> input) {
     IDisplayDevice* display = platform.display;
     IDialogHost* dialogs = platform.dialogs;
     auto regexp = std::make_shared<TBRegExp>();
     auto rewriter = std::make_shared<TScriptReplaceDLL>();
     rewriter->Load(".");  // absent or unusable: lines are read as written
-    return [&storage, regexp, rewriter, display, dialogs](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+    return [&storage, regexp, rewriter, display, dialogs, input](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
         // The save folder is made at the game script's set-up; without it the engine cannot start.
         if (!parent && ::mkdir(sys.SaveFolder().c_str(), 0755) != 0 && errno != EEXIST) {
             const TMessageTable& m = Messages();
             if (dialogs) dialogs->Message(m.Text("SaveDirectoryERROR"), m.Text("OK"));
             throw EFatal("SaveDirectoryERROR: cannot create " + sys.SaveFolder());
         }
-        return std::make_unique<TEngineScript>(storage, regexp.get(), rewriter->Loaded() ? rewriter.get() : nullptr,
-                                               dynamic_cast<TEngineScript*>(parent), display, dialogs,
-                                               sys.SaveFolder());
+        auto script = std::make_unique<TEngineScript>(storage, regexp.get(),
+                                                      rewriter->Loaded() ? rewriter.get() : nullptr,
+                                                      dynamic_cast<TEngineScript*>(parent), display, dialogs,
+                                                      sys.SaveFolder());
+        if (input) {
+            TScriptServices services = script->Script().Services();
+            services.input = &input->events;
+            services.events = &input->events;
+            script->Script().SetServices(services);
+        }
+        return script;
     };
 }
 
@@ -57,8 +78,22 @@ TEngineFactory MakeEngineFactory() {
     f.makeStorage = []() -> std::unique_ptr<IGameStorage> { return std::make_unique<TGameStorage>("."); };
     f.makeParts = [](IGameStorage& storage, const TPlatform& platform) {
         TZelSystemParts p;
-        p.loadTables = LoadTables;
-        p.makeScript = MakeScriptFactory(storage, platform);
+        // The font slots are filled once the settings' font table is read.
+        auto fonts = std::make_shared<TEngineFonts>();
+        p.loadTables = [fonts](IGameFiles& files) {
+            LoadTables(files);
+            ApplyFontSettings(ActiveSettings(), fonts->slots, files);
+        };
+        p.paintErrorScreen = [fonts, display = platform.display](const std::vector<std::string>& lines) {
+            if (display) fonts->PaintErrorScreen(*display, lines);
+        };
+        std::shared_ptr<TRunInput> input;
+        if (platform.input && platform.clock) {
+            auto device = std::make_unique<TInput>(*platform.input, *platform.clock);
+            input = std::make_shared<TRunInput>(*device);
+            p.input = std::move(device);
+        }
+        p.makeScript = MakeScriptFactory(storage, platform, input);
         // The save screens show a save's stored thumbnail, itself a BMP file image.
         p.saveThumbnailBmp = [](const std::string& path) -> std::optional<std::string> {
             TZelSaveData d(RecordKey(ActiveSettings().CodeKey));

@@ -21,6 +21,7 @@ class IDisplayDevice;
 class ISoundDevice;
 class IWindow;
 class TMemoryStream;
+struct TLiveInput;
 
 // The platform stand-ins the engine runs on (each may be null in tests).
 struct TPlatform {
@@ -29,6 +30,9 @@ struct TPlatform {
     IDialogHost* dialogs = nullptr;
     IDisplayDevice* display = nullptr;
     ISoundDevice* sound = nullptr;
+    // The live keyboard, mouse and pad state that the window's events (or
+    // the headless input script) fill; none: the engine reads no input.
+    TLiveInput* input = nullptr;
 };
 
 class TZelSystem;

@@ -58,7 +58,7 @@ void RegisterRecordCommands(TObjectCommandRegistry& registry, TZelRecords& own, 
                     d.SetThumbnailBmp(thumb);
                     std::string err;
                     r = d.WriteFile(*path, true, true, &err);
-                    if (!r) c.ReportError("\\c:" + err);
+                    if (!r) c.ReportError(std::string("\\c:").append(err));
                 }
                 break;
             }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "base/AtomicFile.h"
 #include "base/ErrorLog.h"
@@ -22,6 +23,12 @@ namespace zel {
 namespace {
 
 constexpr size_t kSystemHeaderSize = 304;
+
+std::string Join(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view p : parts) out.append(p);
+    return out;
+}
 constexpr size_t kLogBuckets = 256;
 
 // The bytes of a sized block: int32 size (not negative, within the stream), then the bytes.
@@ -77,7 +84,7 @@ std::optional<std::string> TZelRecords::PathOf(std::string_view name) const {
     const auto parts = THostPaths::Components(name);
     if (!parts || parts->empty()) return std::nullopt;
     std::string path = config_.folder;
-    for (const std::string& p : *parts) path += "/" + SjisToUtf8(p);
+    for (const std::string& p : *parts) path.append("/").append(SjisToUtf8(p));
     return path;
 }
 
@@ -85,7 +92,7 @@ bool TZelRecords::WriteFile(const std::string& path, const std::vector<uint8_t>&
     std::string err;
     if (AtomicWriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &err))
         return true;
-    if (!quiet || !writeErrorReported_) ReportError("cannot write " + path + ": " + err);
+    if (!quiet || !writeErrorReported_) ReportError(Join({"cannot write ", path, ": ", err}));
     writeErrorReported_ = true;
     return false;
 }
@@ -100,7 +107,7 @@ bool TZelRecords::SaveGame(std::string_view name, bool packed) {
     if (name.empty()) return false;
     const auto path = PathOf(name);
     if (!path) {
-        ReportError("save name refused (it leaves the save folder): " + SjisToUtf8(name));
+        ReportError(Join({"save name refused (it leaves the save folder): ", SjisToUtf8(name)}));
         return false;
     }
     SaveSystemData(kSystemDataName);
@@ -123,7 +130,7 @@ bool TZelRecords::LoadGame(std::string_view name) {
     if (name.empty()) return false;
     const auto path = PathOf(name);
     if (!path) {
-        ReportError("save name refused (it leaves the save folder): " + SjisToUtf8(name));
+        ReportError(Join({"save name refused (it leaves the save folder): ", SjisToUtf8(name)}));
         return false;
     }
     if (!HostFileExists(*path)) return false;
@@ -140,11 +147,11 @@ bool TZelRecords::LoadGame(std::string_view name) {
     script_.ResetScript();
     std::string why;
     if (!ReadGameState(*data.Body(), script_, parts_, switches_, &why)) {
-        LogLine("[ERROR]:" + SjisToUtf8(name) + ": " + why);
+        LogLine(Join({"[ERROR]:", SjisToUtf8(name), ": ", why}));
         script_.ResetScript();
         std::string again;
         if (!ReadGameState(kept, script_, parts_, switches_, &again))
-            ReportError("the game could not be put back after a damaged save: " + again);
+            ReportError(Join({"the game could not be put back after a damaged save: ", again}));
         switches_ = keptSwitches;
         if (IScriptDisplay* d = script_.Services().display) {
             d->InvalidateCells();
@@ -193,6 +200,11 @@ bool TZelRecords::LoadSystemData(std::string_view name) {
     const auto path = PathOf(name);
     std::string bytes;
     if (!path || !ReadWholeFile(*path, bytes)) return false;
+    return LoadSystemDataImage(bytes);
+}
+
+bool TZelRecords::LoadSystemDataImage(std::string_view bytes) {
+    if (script_.Parent()) return false;
     TMemoryStream file(bytes);
     std::unique_ptr<TMemoryStream> payload = UnwrapChecked(file);
     if (!payload) return false;
@@ -225,8 +237,8 @@ bool TZelRecords::LoadSystemDataAtStart() {
         const auto main = PathOf(kSystemDataName);
         ok = LoadSystemData(kSystemDataBackup);
         if (ok && main && HostFileExists(*main))
-            LogLine("[NOTICE]:" + *main + " could not be read; the system data came from its copy " +
-                    kSystemDataBackup);
+            LogLine(Join({"[NOTICE]:", *main, " could not be read; the system data came from its copy ",
+                          kSystemDataBackup}));
     }
     ready_ = true;
     lastSystemData_ = SystemDataImage();

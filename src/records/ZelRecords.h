@@ -75,6 +75,8 @@ public:
     bool LoadGame(std::string_view name);
     bool SaveSystemData(std::string_view name);
     bool LoadSystemData(std::string_view name);
+    // The same from the file's bytes; the store and the logs change only when all of it reads.
+    bool LoadSystemDataImage(std::string_view bytes);
     // The start-up read: "SystemData.dat", else its ".bak" copy (reported),
     // else an empty system store. Marks the set-up finished.
     bool LoadSystemDataAtStart();

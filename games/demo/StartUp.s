@@ -1,55 +1,99 @@
 // The zel demo game.
 //
 // Start-up jumps to "@@reset" when the story (re)starts and to "@@top" when
-// it begins. Each scene is a label of its own file section; "scene" counts
-// the scenes reached, so a play-through can be checked in the variable dump.
+// it begins. Each scene below is a label; the variable "scene" counts the
+// scenes reached and "loops" the rounds played, so a play-through can be
+// checked in the variable dump (zel --headless --dump-vars FILE).
 //
-// What the engine can show so far: the screen's background colour, colour
-// fades of the whole screen and the scene camera. Pictures, text, buttons and
-// sound join as the engine grows.
+// What it shows so far: pictures as image objects ("img") that glide on
+// different curves and fade, a cross-fade from a captured screen, a wipe
+// through a rule picture, the scene camera and a colour fade to black, all
+// through the screen-effect object ("eff"). Text, buttons and sound join as
+// the engine grows.
 @@reset
 \go,@@top
 
 @@top
 \gvar,eff,screen
 \gvar,cam,camera
+\gvar,img,bg,aoi,ren
 \gvar,int,scene,loops
 \scp,screen
 \bg,$FF000000
 
-// Scene 1: out of the dark into a deep blue sky.
-@@dawn
+// Scene 1: morning. Freeze the (black) screen, put the day behind it, and
+// cross-fade from the frozen picture to the new scene over one second. A
+// picture loaded with \l stays hidden until \e shows it.
+@@morning
 \cal,scene=1
-\fdo,2,1500,$FF1E3A6E,0
-\wait,1800
-
-// Scene 2: the sky warms to the colours of a sunrise.
-@@sunrise
-\cal,scene=2
-\fdo,2,1200,$FFE07A3C,0
-\wait,1400
-\fdo,2,1200,$FFF6C667,0
-\wait,1400
-
-// Scene 3: the camera drifts while the day settles.
-@@day
-\cal,scene=3
-\scp,camera
-\mm,4
-\p,120,-40,1500
 \scp,screen
-\fdo,2,1500,$FF7EC8E3,0
-\wait,1800
+\c
+\scp,bg
+\l,"image\bg_day.png"
+\p,0,0,0,0
+\e
+\scp,screen
+\fdi,0,1000
+\wait,1200
 
-// Scene 4: dusk, then night, and the day begins again.
+// Scene 2: Aoi walks in from the left, easing out, and fades in on the way.
+@@aoi
+\cal,scene=2
+\scp,aoi
+\l,"image\chara_aoi.png"
+\p,-240,250,10,0
+\a,0,0
+\e
+\mm,3
+\p,300,250,10,1200
+\a,255,800
+\wait,1400
+
+// Scene 3: Ren comes from the right on a Hermite curve.
+@@ren
+\cal,scene=3
+\scp,ren
+\l,"image\chara_ren.png"
+\p,1280,250,11,0
+\e
+\mm,5
+\p,740,250,11,1200
+\wait,1400
+
+// Scene 4: dusk. The new background wipes in through a rule picture while
+// the camera drifts to the right.
 @@dusk
 \cal,scene=4
-\fdo,2,1500,$FF5B3A78,0
+\scp,screen
+\c
+\scp,bg
+\l,"image\bg_dusk.png"
+\e
+\scp,screen
+\fdi,1,1500,"image\rule_sweep.png"
+\scp,camera
+\mm,4
+\p,-40,0,1500
 \wait,1700
-\fdo,2,1500,$FF0B0F24,0
-\wait,1700
+
+// Scene 5: the two fade away and the camera comes back.
+@@farewell
+\cal,scene=5
+\scp,aoi,ren
+\a,0,800
 \scp,camera
 \p,0,0,800
+\wait,1000
+
+// Scene 6: night falls (a colour fade to black), and the day begins again.
+@@night
+\cal,scene=6
 \scp,screen
+\fdo,2,1000,$FF000000,0
+\wait,1200
+\scp,aoi,ren,bg
+\i
+\scp,screen
+\i
 \cal,loops=loops+1
-\go,@@dawn
+\go,@@morning

@@ -33,43 +33,51 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     // The demo writes its settings and error log into its own folder: play a copy.
     fs::copy(game, work / "demo", fs::copy_options::recursive);
     const fs::path err = work / "err.txt", dump = work / "dump.txt";
-    // 20 ms a frame. Frame 0: the black start; frame 50: 1 s into the first
-    // fade (1.5 s from black to the night-blue sky); frame 130: 2.6 s, into
-    // the sunrise that follows the 1.8 s of the first scene. One round of the
-    // scenes takes about 10 s, so frame 650 (13 s) is in the second round's
-    // sunrise.
-    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 650 --screenshot 0:" +
-                             (work / "s0.png").string() + " --screenshot 50:" + (work / "s50.png").string() +
-                             " --screenshot 130:" + (work / "s130.png").string() + " --dump-vars " + dump.string() +
-                             " " + (work / "demo").string() + " >/dev/null 2>" + err.string());
+    // 20 ms a frame. The scenes: the morning cross-fade from black (0-1.2 s),
+    // Aoi gliding in (to 2.6 s), Ren (to 4 s), the dusk wipe through the rule
+    // picture with the camera drifting (to 5.7 s), both fading away (to
+    // 6.7 s), the colour fade to black (to 7.9 s), and the morning again.
+    const int frames[] = {0, 190, 250, 330, 390, 470};
+    std::string args;
+    for (int f : frames) args += " --screenshot " + std::to_string(f) + ":" + (work / ("s" + std::to_string(f) + ".png")).string();
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 500" + args + " --dump-vars " +
+                             dump.string() + " " + (work / "demo").string() + " >/dev/null 2>" + err.string());
     std::string errText;
     zel::ReadWholeFile(err.string(), errText);
     ASSERT_EQ(status, 0) << errText;
 
-    Picture shot[3];
-    const char* names[3] = {"s0.png", "s50.png", "s130.png"};
-    for (int i = 0; i < 3; ++i) {
+    Picture shot[6];
+    for (int i = 0; i < 6; ++i) {
         std::string png, why;
-        ASSERT_TRUE(zel::ReadWholeFile((work / names[i]).string(), png)) << names[i];
-        ASSERT_TRUE(DecodeRgbPng(png, shot[i], why)) << names[i] << ": " << why;
+        ASSERT_TRUE(zel::ReadWholeFile((work / ("s" + std::to_string(frames[i]) + ".png")).string(), png));
+        ASSERT_TRUE(DecodeRgbPng(png, shot[i], why)) << frames[i] << ": " << why;
         ASSERT_EQ(shot[i].width, 1280);
         ASSERT_EQ(shot[i].height, 720);
     }
+    auto r = [](uint32_t c) { return int(c >> 16); };
+    auto b = [](uint32_t c) { return int(c & 0xFF); };
     EXPECT_TRUE(Near(shot[0].At(640, 360), 0x000000, 0)) << std::hex << shot[0].At(640, 360);
-    // On the way to the sky: blue leads, and the whole screen fades as one.
-    const uint32_t sky = shot[1].At(640, 360);
-    EXPECT_GT(int(sky & 0xFF), 0x20) << std::hex << sky;
-    EXPECT_GT(int(sky & 0xFF), int(sky >> 16)) << std::hex << sky;
-    EXPECT_EQ(shot[1].At(0, 0), sky);
-    EXPECT_EQ(shot[1].At(1279, 719), sky);
-    // Sunrise: red leads.
-    const uint32_t sunrise = shot[2].At(640, 360);
-    EXPECT_GT(int(sunrise >> 16), int(sunrise & 0xFF)) << std::hex << sunrise;
+    // Both arrived on the day background: the blue of Aoi's dress at her
+    // place, the red of Ren's at his, the sky above.
+    EXPECT_TRUE(Near(shot[1].At(420, 500), 0x3C5AC8, 3)) << std::hex << shot[1].At(420, 500);
+    EXPECT_TRUE(Near(shot[1].At(860, 500), 0xC85046, 3)) << std::hex << shot[1].At(860, 500);
+    EXPECT_GT(b(shot[1].At(640, 40)), 0xB0) << std::hex << shot[1].At(640, 40);
+    // Half way through the wipe: dusk already in at the top right, the day
+    // still at the top left (the new scene comes in where the rule picture is
+    // brightest).
+    const uint32_t dayLeft = shot[2].At(40, 40), duskRight = shot[2].At(1240, 40);
+    EXPECT_GT(b(dayLeft), 0xB0) << std::hex << dayLeft;
+    EXPECT_LT(b(duskRight), 0xB0) << std::hex << duskRight;
+    // Dusk with the two gone: reddish low sky where Aoi stood.
+    EXPECT_GT(r(shot[3].At(420, 500)), b(shot[3].At(420, 500))) << std::hex << shot[3].At(420, 500);
+    // Night: black, then the morning of the next round.
+    for (int c = 0; c < 3; ++c) EXPECT_LT(int((shot[4].At(640, 360) >> (8 * c)) & 0xFF), 0x10);
+    EXPECT_GT(b(shot[5].At(640, 40)), 0xB0) << std::hex << shot[5].At(640, 40);
 
     std::string vars;
     ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
     EXPECT_EQ(GlobalInt(vars, "loops"), "1") << vars;
-    EXPECT_EQ(GlobalInt(vars, "scene"), "2") << vars;
+    EXPECT_EQ(GlobalInt(vars, "scene"), "2") << vars;  // 10 s: the second round's Aoi
     fs::remove_all(work);
 }
 

@@ -81,6 +81,10 @@ def main():
     write_png(os.path.join(demo, "bg_dusk.png"), 1280, 720, sky((40, 30, 90), (240, 140, 90), ((70, 60, 90), (40, 35, 60))))
     write_png(os.path.join(demo, "chara_aoi.png"), 240, 420, character((60, 90, 200), (40, 40, 70)))
     write_png(os.path.join(demo, "chara_ren.png"), 240, 420, character((200, 80, 70), (120, 70, 30)))
+    # A rule picture for the wipe between scenes: a diagonal sweep with a
+    # soft edge (the wipe brings the new scene in where it is brightest).
+    write_png(os.path.join(demo, "rule_sweep.png"), 1280, 720,
+              lambda x, y: (lambda v: (v, v, v, 255))(min(255, int(255 * (x + y * 0.6) / (1280 + 720 * 0.6)))))
     # The end-to-end image game: a 40 x 20 picture, opaque, red with a blue right half.
     write_png(os.path.join(ROOT, "tests", "games", "images", "pic.png"), 40, 20,
               lambda x, y: (220, 30, 30, 255) if x < 20 else (30, 30, 220, 255))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the fuzz targets need
 # (python3: the storage tests build their golden packs with an independent
-# writer in tests/storage/fixtures).
+# writer in tests/storage/fixtures; fonts-dejavu-core: the font tests draw
+# characters the IPA fonts lack, such as the CP932 sum sign, from it).
 # Idempotent: does nothing when every package is already present.
 set -euo pipefail
 
@@ -12,7 +13,7 @@ PKGS=(
   libvorbis-dev libogg-dev libpcre2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   libcli11-dev
-  fonts-ipafont-gothic fonts-ipafont-mincho
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   clang
   python3
 )

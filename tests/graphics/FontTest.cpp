@@ -436,10 +436,17 @@ TEST(OutlineFont, JapaneseLineInkInEveryCell) {
 TEST(OutlineFont, MissingCharactersComeFromTheFallbackFace) {
     TFreeTypeRasterizer raster;
     std::vector<uint8_t> bm(24 * 24, 0);
+    auto inked = [&] { return std::any_of(bm.begin(), bm.end(), [](uint8_t v) { return v != 0; }); };
+    // The CP932 sum sign (0x8794, U+2211) is not in the IPA fonts: it comes
+    // from a face that has it, never as a blank.
+    EXPECT_GT(raster.Render({S("ＭＳ ゴシック"), 400, 24, 24, 0x8794}, bm.data(), 24, 24).width, 0);
+    EXPECT_TRUE(inked());
+    EXPECT_NE(raster.LastFamily(), "IPAGothic");
+    std::fill(bm.begin(), bm.end(), 0);
     // A Latin face without kanji: the kanji is drawn from a Japanese face.
     const TTextSize adv = raster.Render({"DejaVu Sans", 400, 24, 24, 0x8ABF}, bm.data(), 24, 24);  // 漢
     EXPECT_EQ(adv.width, 24);
-    EXPECT_TRUE(std::any_of(bm.begin(), bm.end(), [](uint8_t v) { return v != 0; }));
+    EXPECT_TRUE(inked());
     EXPECT_NE(raster.LastFamily(), "DejaVu Sans");
 }
 

@@ -189,6 +189,23 @@ void TSdlInputMapper::Apply(const SDL_Event& e) {
                 }
             }
             break;
+        case SDL_CONTROLLERAXISMOTION: {
+            // The left stick pushed past about half way plays the arrow keys.
+            const bool x = e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX, y = e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY;
+            if (!x && !y) break;
+            const int negative = x ? 37 : 38, positive = x ? 39 : 40;
+            const uint8_t bit = x ? 1 : 2;
+            const int32_t v = e.caxis.value;
+            auto set = [&](int slot, bool on, uint8_t& held) {
+                if (on == ((held & bit) != 0)) return;
+                held = on ? (held | bit) : (held & ~bit);
+                if (on) live_.KeyDown(slot);
+                else live_.KeyUp(slot);
+            };
+            set(negative, v < -kStickThreshold, stickNegative_);
+            set(positive, v > kStickThreshold, stickPositive_);
+            break;
+        }
         case SDL_CONTROLLERBUTTONDOWN:
         case SDL_CONTROLLERBUTTONUP:
             if (const int32_t vk = VirtualKeyOfPadButton(e.cbutton.button)) {

@@ -4,10 +4,11 @@
 // slot 16..18), the three mouse buttons and the two side buttons (5, 6), the
 // wheel, window focus, game pads and the IME.
 //
-// A game pad plays like mouse and keyboard: the d-pad gives the arrow keys,
-// A the left button (click, or choose what the pointer is on), B the right
-// button (cancel), Start Esc (the menu), Back Backspace, the shoulder buttons
-// Page Up and Page Down, X Ctrl (skip while held) and Y Space.
+// A game pad plays like mouse and keyboard: the d-pad and the left stick (past
+// half way) give the arrow keys, A the left button (click, or choose what the
+// pointer is on), B the right button (cancel), Start Esc (the menu), Back
+// Backspace, the shoulder buttons Page Up and Page Down, X Ctrl (skip while
+// held) and Y Space.
 //
 // While the IME composes (a text-editing event with a non-empty
 // composition), the keys it uses are its own: Enter, Space, Esc, Backspace,
@@ -57,6 +58,8 @@ private:
     uint32_t committedAt_ = 0;
     bool committed_ = false;
     uint8_t sides_[3] = {0, 0, 0};  // Shift, Ctrl, Alt: bit 0 left, bit 1 right
+    static constexpr int32_t kStickThreshold = 16000;
+    uint8_t stickNegative_ = 0, stickPositive_ = 0;  // bit 0 x, bit 1 y
     std::vector<void*> pads_;
 };
 

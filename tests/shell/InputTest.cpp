@@ -318,6 +318,22 @@ TEST(SdlInput, KeysButtonsWheelAndPads) {
     p.cbutton.button = SDL_CONTROLLER_BUTTON_A;
     map.Apply(p);
     EXPECT_TRUE(live.down[1]);
+    // The left stick past half way is an arrow key, let go when it returns.
+    SDL_Event stick;
+    std::memset(&stick, 0, sizeof stick);
+    stick.type = SDL_CONTROLLERAXISMOTION;
+    stick.caxis.axis = SDL_CONTROLLER_AXIS_LEFTY;
+    stick.caxis.value = 30000;
+    map.Apply(stick);
+    EXPECT_TRUE(live.down[40]);
+    stick.caxis.value = 8000;
+    map.Apply(stick);
+    EXPECT_FALSE(live.down[40]);
+    stick.caxis.axis = SDL_CONTROLLER_AXIS_LEFTX;
+    stick.caxis.value = -20000;
+    map.Apply(stick);
+    EXPECT_TRUE(live.down[37]);
+    EXPECT_FALSE(live.down[38]);
     EXPECT_EQ(VirtualKeyOfPadName("start"), 27);
     EXPECT_EQ(VirtualKeyOfPadName("b"), 2);
     EXPECT_EQ(VirtualKeyOfPadName("left"), 37);

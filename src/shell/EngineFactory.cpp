@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/MemStream.h"
@@ -14,6 +15,8 @@
 #include "records/ZelSaveData.h"
 #include "shell/EngineFonts.h"
 #include "shell/EngineScript.h"
+#include "shell/EngineSound.h"
+#include "sound/SoundDevice.h"
 #include "shell/InputEvents.h"
 #include "shell/SystemConfigLib.h"
 #include "shell/uInputDevice.h"
@@ -44,13 +47,14 @@ struct TRunInput {
 // line-rewriting plug-in (the working directory is the game root).
 std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage,
                                                                                            const TPlatform& platform,
-                                                                                           std::shared_ptr<TRunInput> input) {
+                                                                                           std::shared_ptr<TRunInput> input,
+                                                                                           TEngineSound* sound) {
     IDisplayDevice* display = platform.display;
     IDialogHost* dialogs = platform.dialogs;
     auto regexp = std::make_shared<TBRegExp>();
     auto rewriter = std::make_shared<TScriptReplaceDLL>();
     rewriter->Load(".");  // absent or unusable: lines are read as written
-    return [&storage, regexp, rewriter, display, dialogs, input](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+    return [&storage, regexp, rewriter, display, dialogs, input, sound](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
         // The save folder is made at the game script's set-up; without it the engine cannot start.
         if (!parent && ::mkdir(sys.SaveFolder().c_str(), 0755) != 0 && errno != EEXIST) {
             const TMessageTable& m = Messages();
@@ -67,6 +71,7 @@ std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeS
             services.events = &input->events;
             script->Script().SetServices(services);
         }
+        if (sound) script->AttachSound(*sound);
         return script;
     };
 }
@@ -93,7 +98,16 @@ TEngineFactory MakeEngineFactory() {
             input = std::make_shared<TRunInput>(*device);
             p.input = std::move(device);
         }
-        p.makeScript = MakeScriptFactory(storage, platform, input);
+        // The one sound of the engine over the device: the engine system object
+        // owns it, both scripts play through it and their waits watch it.
+        TEngineSound* sound = nullptr;
+        if (auto* device = dynamic_cast<TDDSD7*>(platform.sound); device && platform.clock) {
+            auto s = std::make_unique<TEngineSound>(*device, storage, *platform.clock,
+                                                    static_cast<size_t>(std::max(ActiveSettings().StreamLength, 4096)));
+            sound = s.get();
+            p.sound = std::move(s);
+        }
+        p.makeScript = MakeScriptFactory(storage, platform, input, sound);
         // The save screens show a save's stored thumbnail, itself a BMP file image.
         p.saveThumbnailBmp = [](const std::string& path) -> std::optional<std::string> {
             TZelSaveData d(RecordKey(ActiveSettings().CodeKey));

@@ -11,6 +11,8 @@
 #include "anim/AnimationBmpLib.h"
 #include "scriptdata/ImageCommands.h"
 #include "scriptdata/ScreenEffectCommands.h"
+#include "scriptdata/SoundCommands.h"
+#include "shell/EngineSound.h"
 #include "scriptdata/uZelObjectManager.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
@@ -90,6 +92,13 @@ void TEngineScript::SetUpRecords(TEngineScript* parent, std::string saveFolder) 
 }
 
 // The game script writes the system data as it goes.
+void TEngineScript::AttachSound(TEngineSound& sound) {
+    RegisterSoundCommands(script_->Objects().Handlers(), sound.Sound());
+    TScriptServices services = script_->Services();
+    services.sound = &sound;
+    script_->SetServices(services);
+}
+
 TEngineScript::~TEngineScript() {
     if (records_) records_->SaveSystemData(TZelRecords::kSystemDataName);
 }

@@ -16,6 +16,7 @@ namespace zel {
 class IDialogHost;
 class IDisplayDevice;
 class TScriptScreen;
+class TEngineSound;
 struct TAnimationResources;
 class TZelRecords;
 
@@ -32,6 +33,9 @@ public:
     ~TEngineScript() override;
 
     TZelScript& Script() { return *script_; }
+    // Plays through the engine's sound: the snd and dsnd words, and the
+    // waits on sound channels.
+    void AttachSound(TEngineSound& sound);
     TScriptScreen& Screen() { return *screen_; }
     TZelRecords& Records() { return *records_; }
 

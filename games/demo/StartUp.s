@@ -20,6 +20,11 @@
 \gvar,int,scene,loops
 \scp,screen
 \bg,$FF000000
+// Music on stream channel 0, looping: the file's "*looptime,0,2.0,12.0"
+// comment sends it back from 12 s to 2 s, so the intro plays once.
+\scp,snd[0]
+\l,"sound\music.ogg"
+\p,1
 
 // Scene 1: morning. Freeze the (black) screen, put the day behind it, and
 // cross-fade from the frozen picture to the new scene over one second. A

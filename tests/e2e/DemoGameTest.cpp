@@ -5,8 +5,11 @@
 
 #include <unistd.h>
 
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/AtomicFile.h"
 #include "E2eSupport.h"
@@ -78,6 +81,61 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
     EXPECT_EQ(GlobalInt(vars, "loops"), "1") << vars;
     EXPECT_EQ(GlobalInt(vars, "scene"), "2") << vars;  // 10 s: the second round's Aoi
+    fs::remove_all(work);
+}
+
+// The left channel of a 16-bit stereo WAV file as the headless run writes it.
+std::vector<int16_t> LeftChannel(const std::string& wav) {
+    std::vector<int16_t> left;
+    for (size_t at = 12; at + 8 <= wav.size();) {
+        uint32_t n = 0;
+        std::memcpy(&n, wav.data() + at + 4, 4);
+        if (wav.compare(at, 4, "data") == 0) {
+            const size_t frames = std::min<size_t>(n, wav.size() - at - 8) / 4;
+            left.resize(frames);
+            for (size_t i = 0; i < frames; ++i) std::memcpy(&left[i], wav.data() + at + 8 + 4 * i, 2);
+            break;
+        }
+        at += 8 + n;
+    }
+    return left;
+}
+
+// Correlation of 0.3 s of sound at two times.
+double Correlation(const std::vector<int16_t>& s, double t1, double t2) {
+    const size_t a = size_t(t1 * 44100), b = size_t(t2 * 44100), n = size_t(0.3 * 44100);
+    if (a + n > s.size() || b + n > s.size()) return -2;
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < n; ++i) ma += s[a + i], mb += s[b + i];
+    ma /= double(n), mb /= double(n);
+    double num = 0, da = 0, db = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double x = s[a + i] - ma, y = s[b + i] - mb;
+        num += x * y, da += x * x, db += y * y;
+    }
+    return da > 0 && db > 0 ? num / std::sqrt(da * db) : 0;
+}
+
+// The music's loop tag sends it back from 12 s to 2 s: past its first turn the
+// sound repeats every ten seconds, to the sample.
+TEST(DemoGame, MusicPlaysAndTurnsAtItsLoopPoint) {
+    const fs::path work = fs::temp_directory_path() / ("zel_demo_music_" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work);
+    fs::copy(fs::path(ZEL_DEMO_DIR), work / "demo", fs::copy_options::recursive);
+    const fs::path wav = work / "out.wav", err = work / "err.txt";
+    ASSERT_EQ(Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 800 --audio-out " + wav.string() + " " +
+                    (work / "demo").string() + " >/dev/null 2>" + err.string()),
+              0);
+    std::string bytes;
+    ASSERT_TRUE(zel::ReadWholeFile(wav.string(), bytes));
+    const std::vector<int16_t> left = LeftChannel(bytes);
+    ASSERT_GE(left.size(), size_t(15.5 * 44100));  // 800 frames of 20 ms
+    int peak = 0;
+    for (size_t i = size_t(3 * 44100); i < size_t(5 * 44100); ++i) peak = std::max(peak, std::abs(int(left[i])));
+    EXPECT_GT(peak, 2000);
+    EXPECT_GT(Correlation(left, 4.0, 14.0), 0.99);
+    EXPECT_LT(Correlation(left, 4.0, 5.0), 0.5);         // the phrase itself does not repeat every second
     fs::remove_all(work);
 }
 

@@ -56,6 +56,31 @@ int TSdlDialogHost::ConfirmClose(const std::string& text, const std::string& exi
     return ShowBox(Title(), text, {{1, exitCaption}, {0, titleCaption}, {-1, cancelCaption}}, -1);
 }
 
+std::string CheckTextAnswer(const TTextInputRequest& request, std::string_view utf8, std::string& sjis) {
+    if (request.check) return request.check(utf8, sjis);
+    sjis.clear();
+    if (!Utf8ToSjis(utf8, sjis)) return Sj("この文字は使用できません（Shift-JISで表せない文字が含まれています）。");
+    return {};
+}
+
+int TScriptedDialogHost::TextInput(const TTextInputRequest& request, std::string& text) {
+    shown_.push_back({"text", request.prompt});
+    while (!texts_.empty()) {
+        const std::string answer = texts_.front();
+        texts_.pop_front();
+        std::string sjis;
+        const std::string refusal = CheckTextAnswer(request, answer, sjis);
+        if (refusal.empty()) {
+            text = sjis;
+            return 1;
+        }
+        Message(refusal, "OK");
+        // The refused text stays in the field, as far as Shift-JIS holds it.
+        text = Sj(answer);
+    }
+    return 0;
+}
+
 int TScriptedDialogHost::Next() {
     if (answers_.empty()) return default_;
     const int a = answers_.front();

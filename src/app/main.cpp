@@ -30,6 +30,7 @@
 #include "shell/SdlInput.h"
 #include "shell/SystemConfigLib.h"
 #include "shell/uInputDevice.h"
+#include "platform/DataFolders.h"
 #include "sound/SoundDevice.h"
 
 namespace fs = std::filesystem;
@@ -49,6 +50,7 @@ struct Options {
     std::string audioOut;
     bool trace = false;
     std::string root;
+    std::string writableRoot = ".";  // where settings, saves and the error log go
 };
 
 // The game root: the argument, else the folder of the executable when it
@@ -208,6 +210,7 @@ int RunHeadless(const Options& o) {
     TInputReplay replay(o.inputEvents);
     TPlatform platform{&window, &clock, &dialogs, &display, &sound, &live};
     TMainWindow main(platform, Factory(o.trace), ".");
+    main.SetWritableRoot(o.writableRoot);
     int ran = 0;
     bool shotsOk = true;
     bool dumpOk = true;
@@ -265,7 +268,7 @@ void ApplyPointer(SDL_Window* window, TLiveInput& live, bool& shown) {
     live.clientHeight = ActiveSettings().ScreenHeight;
 }
 
-int RunWindowed(bool trace) {
+int RunWindowed(bool trace, const std::string& writableRoot) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         TSdlDialogHost d;
         d.Message(Sj("ウィンドウを作成できません。"), Sj("ＯＫ"));
@@ -293,6 +296,7 @@ int RunWindowed(bool trace) {
         window->rawEvents = [&mapper](const SDL_Event& e) { mapper.Apply(e); };
         bool cursorShown = true;
         TMainWindow main(platform, Factory(trace), ".");
+        main.SetWritableRoot(writableRoot);
         try {
             while (!main.Closed()) {
                 main.PumpEvents();
@@ -411,6 +415,16 @@ int main(int argc, char** argv) {
         d.Message(Sj("起動に必要なデータがみつからないため起動できません。"), Sj("ＯＫ"));
         return 2;
     }
-    SetErrorLogFolder(".");
-    return o.headless ? RunHeadless(o) : RunWindowed(o.trace);
+    // A game folder the player cannot write to keeps its settings, saves and
+    // error log in the data folder named after it.
+    o.writableRoot = WritableRootFor(".", ProcessDataFolderEnvironment());
+    if (o.writableRoot.empty()) {
+        std::fprintf(stderr, "zel: the game folder is read-only and there is no data folder to write to; "
+                             "settings and saves stay in the game folder and may not be kept\n");
+        o.writableRoot = ".";
+    } else if (o.writableRoot != ".") {
+        std::fprintf(stderr, "zel: the game folder is read-only; settings and saves go to %s\n", o.writableRoot.c_str());
+    }
+    SetErrorLogFolder(o.writableRoot);
+    return o.headless ? RunHeadless(o) : RunWindowed(o.trace, o.writableRoot);
 }

@@ -32,6 +32,11 @@ std::string TMainWindow::HostPath(const std::string& relative) const {
     return root_.empty() ? relative : root_ + "/" + relative;
 }
 
+std::string TMainWindow::WritablePath(const std::string& relative) const {
+    if (writable_.empty()) return HostPath(relative);
+    return writable_ + "/" + relative;
+}
+
 void TMainWindow::FatalText(const std::string& sjisText) {
     const std::string ok = Sj("ＯＫ");
     platform_.dialogs->Message(sjisText, ok);
@@ -68,17 +73,21 @@ void TMainWindow::StartUp() {
     platform_.window->SetCaption(cfg.GameTitle);
     // S5: the system-information module is linked in.
     // S6-S9: user settings, forced window mode, the start-up dialog.
-    LoadUserSettingsFile(cfg, HostPath("GameData/System/config.txt"));
-    ::mkdir(HostPath("GameData/System").c_str(), 0755);  // the settings are written back there
+    // The player's settings: the writable copy when there is one, else what
+    // the game folder holds; written back to the writable place.
+    const std::string userConfig = WritablePath("GameData/System/config.txt");
+    LoadUserSettingsFile(cfg, HostFileExists(userConfig) ? userConfig : HostPath("GameData/System/config.txt"));
+    ::mkdir(WritablePath("GameData").c_str(), 0755);
+    ::mkdir(WritablePath("GameData/System").c_str(), 0755);
     if (cfg.ConfigForceWindowMode) cfg.FullScreen = 0;
     if (!cfg.ConfigStartupSkip && factory_.startupDialog) {
         if (!factory_.startupDialog()) {
-            SaveUserSettingsFile(cfg, HostPath("GameData/System/config.txt"));
+            SaveUserSettingsFile(cfg, WritablePath("GameData/System/config.txt"));
             throw EFatalStartup("start-up settings dialog cancelled");
         }
         platform_.clock->NowMs();
     }
-    SaveUserSettingsFile(cfg, HostPath("GameData/System/config.txt"));
+    SaveUserSettingsFile(cfg, WritablePath("GameData/System/config.txt"));
     // S10: archive checksums.
     storage_->SetPackChecksumCheck(cfg.CRCCheck == 1, [this] { Fatal("CRCCHECKERROR"); });
     // S11: screen and window size.
@@ -95,7 +104,7 @@ void TMainWindow::StartUp() {
     if (!platform_.display->Initialize(cfg.FullScreen == 1)) Fatal("DirectDrawERROR");
     if (!platform_.sound->Initialize()) Fatal("DirectSoundERROR");
     // S15: the engine system.
-    system_ = std::make_unique<TZelSystem>(*platform_.clock, *platform_.dialogs, storage_.get(), HostPath("SaveData"));
+    system_ = std::make_unique<TZelSystem>(*platform_.clock, *platform_.dialogs, storage_.get(), WritablePath("SaveData"));
     TZelSystemParts parts;
     if (factory_.makeParts) parts = factory_.makeParts(*storage_, platform_);
     if (!system_->Setup(platform_, std::move(parts))) Fatal("EngineSetupERROR");
@@ -188,8 +197,8 @@ void TMainWindow::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     if (system_) {
-        SaveUserSettingsFile(ActiveSettings(), HostPath("GameData/System/config.txt"));
-        ::unlink(HostPath("SaveData/BackUpSaveData.svd").c_str());
+        SaveUserSettingsFile(ActiveSettings(), WritablePath("GameData/System/config.txt"));
+        ::unlink(WritablePath("SaveData/BackUpSaveData.svd").c_str());
     }
     system_.reset();
     if (storage_) storage_->CloseGamePacks();

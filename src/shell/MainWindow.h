@@ -33,6 +33,9 @@ struct TEngineFactory {
 class TMainWindow {
 public:
     TMainWindow(TPlatform platform, TEngineFactory factory, std::string gameRoot);
+    // Where the player's settings, the saves and the crash-recovery save go
+    // (see platform/DataFolders.h); the game root until set.
+    void SetWritableRoot(std::string root) { writable_ = std::move(root); }
     ~TMainWindow();
     TMainWindow(const TMainWindow&) = delete;
     TMainWindow& operator=(const TMainWindow&) = delete;
@@ -55,10 +58,12 @@ private:
     [[noreturn]] void Fatal(const std::string& key);
     [[noreturn]] void FatalText(const std::string& sjisText);
     std::string HostPath(const std::string& relative) const;
+    std::string WritablePath(const std::string& relative) const;
 
     TPlatform platform_;
     TEngineFactory factory_;
     std::string root_;
+    std::string writable_;
     int state_ = 0;
     bool busy_ = false;
     bool closing_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "anim/ImageLib.h"
 #include "base/ErrorLog.h"
 #include "base/Errors.h"
 #include "base/MemStream.h"
@@ -167,6 +168,8 @@ TZelScript::TZelScript(IGameFiles* files, IRegExp* regexp, ILineRewriter* rewrit
       calc_(objects_.get()),
       regexp_(regexp),
       parent_(parent) {
+    objectManager_ = dynamic_cast<TZelObjectManager*>(objects_.get());
+    reader_.SetLineCallback([this](std::string_view key, int32_t n) { RecordReadPosition(key, n); });
     // Every script shares one system store: the game script's.
     if (parent_) calc_.SetStoreOverrides(&parent_->calc_.SystemStore(), nullptr, nullptr);
     ResetScript();
@@ -651,7 +654,10 @@ void TZelScript::ResetScript() {
     reader_.ResetReplacements();
     objects_->ClearPaths();
     if (services_.display) services_.display->Reset();
+    if (cursorLayer_) cursorLayer_->Reset();
+    if (noticeLayer_) noticeLayer_->Reset();
     if (services_.events) services_.events->Reset(*this);
+    SelectSaveExists(true);
 
     thread_.Reset();
 
@@ -691,6 +697,7 @@ void TZelScript::RunFrame(int32_t elapsed, bool processInput) {
     s.noWait = s.playMode == ScriptPlayMode::Skip || s.playMode == ScriptPlayMode::LogSkip;
     if (s.inputSettle > 0) --s.inputSettle;
     if (services_.events) services_.events->ServiceInput(*this, processInput);
+    PlayModeAutomation();
 
     // Time.
     elapsed = std::max<int32_t>(elapsed, 0);
@@ -711,7 +718,9 @@ void TZelScript::RunFrame(int32_t elapsed, bool processInput) {
     }
 
     if (elapsed > 0) {
+        RefreshSystemButtons();
         if (services_.display) services_.display->AdvanceCamera(elapsed);
+        FrameVisuals(elapsed);
         if (services_.events) services_.events->FrameVisuals(*this, elapsed);
         int32_t x = 0, y = 0;
         if (services_.display) services_.display->CameraOffset(x, y);

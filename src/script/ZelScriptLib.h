@@ -32,6 +32,8 @@ namespace zel {
 class IGameFiles;
 class IRegExp;
 class ILineRewriter;
+class TImageLib;
+class TZelObjectManager;
 
 // Wait states of a routine.
 enum TWaitState : uint8_t {
@@ -57,6 +59,33 @@ int32_t CommandCode(std::string_view word);
 // field trimmed; a trailing "," adds no field; padded with empty fields to at
 // least minCount. The strings of out are reused.
 void SplitCommandFields(std::string_view segment, std::vector<std::string>& out, size_t minCount = 9);
+
+// Bits of the lock word (the _lk* constants of the scripts): a set bit forbids
+// the player's keys, buttons and menu entries for those actions.
+namespace ScriptLockBit {
+enum : uint32_t {
+    Screen = 1, Save = 2, Load = 4, Config = 8, Log = 16, View = 32, Auto = 64, Skip = 128, Jump = 256,
+    Menu = 512, Reset = 1024, Minimize = 2048,
+};
+}
+
+// A system-key binding that fired this frame: its action code
+// (SystemKeyActionCode of the shell's key table), the label text that goes
+// with the request and its number.
+struct TFiredKey {
+    int32_t action = 0;
+    std::string label;
+    uint32_t number = 0;
+};
+
+// The player's input of a frame as the event service hands it over.
+struct TPlayerInput {
+    bool fired = false;  // a binding fired (key below)
+    TFiredKey key;
+    bool pointerKnown = false;
+    int32_t x = 0, y = 0;      // pointer, game position
+    bool leftPressed = false;  // the left button went down this frame
+};
 
 // The script's own state block (saved with the game state).
 struct TScriptState {
@@ -142,10 +171,46 @@ public:
     TScriptState& State() { return state_; }
     const TScriptState& State() const { return state_; }
     void SetRequest(int32_t request, std::string_view argument = {});
-    void SetPlayMode(int32_t mode) { state_.playMode = mode; }
+    // Normal also ends the frames without waiting of the skip modes.
+    void SetPlayMode(int32_t mode) {
+        state_.playMode = mode;
+        if (mode == ScriptPlayMode::Normal) state_.noWait = false;
+    }
     // The next frame counts no elapsed time: the counter is set to 2, and a
     // frame decrements it and counts none while it is still positive.
     void SkipTimeOnce() { state_.timeSkip = 2; }
+
+    // ---- Events (ZelScriptEvents.cpp) ----
+    static constexpr int32_t kNoPosition = -65536;
+    // Steps 7 and 8 of a frame: a fired key ends the play modes; with input
+    // processed, the pointer reaches the objects and the key acts.
+    void ServicePlayerInput(const TPlayerInput& in, bool processInput);
+    // A click at (x, y), or without position when both are kNoPosition;
+    // generated: made by Auto or Skip.
+    void Click(int32_t x, int32_t y, bool generated);
+    // What a fired binding does: a click, a request under its lock, a pointer
+    // move to the nearest selectable object.
+    void SystemKeyAction(const TFiredKey& key, int32_t pointerX, int32_t pointerY);
+    // The system button under (x, y) performs its action word; false when none.
+    bool SystemButtonAction(int32_t x, int32_t y);
+    // Whether the play mode may be entered now (system buttons and menu).
+    bool ModeMayEnter(int32_t mode);
+    // Already-read text lies ahead of the current position.
+    bool CanLogSkip() const;
+    bool SceneReturnPossible() const;
+    void SceneReturn();
+    // Whether the selection save exists; the file is looked at again only on
+    // every 40th call or when refresh is set.
+    bool SelectSaveExists(bool refresh);
+    // The reader entered line n under the label key.
+    void RecordReadPosition(std::string_view key, int32_t n);
+    // The wait-cursor label of the current wait state and play mode.
+    std::string_view WaitCursorLabel();
+    // The wait-cursor and notice layers (image objects the script owns and
+    // draws above the game in every frame with the fixed pass).
+    void SetSystemLayers(std::unique_ptr<TImageLib> cursor, std::unique_ptr<TImageLib> notice);
+    TImageLib* CursorLayer() { return cursorLayer_.get(); }
+    TImageLib* NoticeLayer() { return noticeLayer_.get(); }
 
     // Writes the built-in result variables of this script.
     void ClearResults();
@@ -184,6 +249,14 @@ private:
     // ZelScriptWaits.cpp
     void TestWait();
 
+    // ZelScriptEvents.cpp
+    void PlayModeAutomation();
+    void FrameVisuals(int32_t elapsed);
+    void RefreshSystemButtons();
+    void PointerMove(int32_t x, int32_t y);
+    void JumpAfterClick(const std::string& label);
+    bool Locked(uint32_t bits) const { return (state_.lockWord & bits) != 0; }
+
     // ZelScriptCommands.cpp
     void Declare(int scopeCode, const std::vector<std::string>& f);
     void Scope(const std::vector<std::string>& f);
@@ -209,6 +282,10 @@ private:
     ResetHook resetHook_;
     std::vector<std::unique_ptr<TFieldBuffer>> fieldBuffers_;
     int dispatchDepth_ = 0;
+    TZelObjectManager* objectManager_ = nullptr;  // the object host when it is the manager
+    std::unique_ptr<TImageLib> cursorLayer_, noticeLayer_;
+    int32_t selectSaveCalls_ = 0;
+    bool selectSaveKnown_ = false;
 };
 
 }  // namespace zel

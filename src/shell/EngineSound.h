@@ -31,6 +31,7 @@ public:
     // left the device's buffer, so a wait for a voice ends when it is heard out.
     uint8_t StreamState(int32_t channel) override { return sound_.Streams().HeardState(channel); }
     int32_t AudiblePositionMs(int32_t channel) override { return sound_.Streams().AudibleMs(channel); }
+    bool VoiceHeard() override { return sound_.Streams().GroupHeard(1); }
 
 private:
     TSound sound_;

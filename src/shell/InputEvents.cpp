@@ -17,37 +17,33 @@ void TScriptInputEvents::SetCursor(bool visible, int32_t hideDelayMs) {
     if (hideDelayMs != input_.CursorHideDelay()) input_.SetCursorHideDelay(hideDelayMs);
 }
 
+void TScriptInputEvents::MovePointer(int32_t x, int32_t y) { input_.MovePointer(x, y); }
+
 void TScriptInputEvents::ServiceInput(TZelScript& script, bool processInput) {
-    if (!processInput) return;
-    int32_t action = 0;
-    if (const TSystemKeyData* fired = keys_.Fired()) action = SystemKeyActionCode(fired->action);
-    else if (keys_.Bindings().empty() && input_.Test(0x10001)) action = 1;
-    else if (keys_.Bindings().empty() && input_.Test(13)) action = 2;
-    if (action == 3) script.State().noWait = true;
-    if (action >= 1 && action <= 3) Click(script);
+    TPlayerInput in;
+    if (const TSystemKeyData* fired = keys_.Fired()) {
+        in.fired = true;
+        in.key.action = SystemKeyActionCode(fired->action);
+        in.key.label = fired->label;
+        in.key.number = static_cast<uint32_t>(TextToInt(fired->number));
+    } else if (keys_.Bindings().empty() && (input_.Test(0x10001) || input_.Test(13))) {
+        in.fired = true;
+        in.key.action = input_.Test(0x10001) ? 1 : 2;
+    }
+    in.pointerKnown = input_.PointerX() != TInput::kUnknown && input_.PointerY() != TInput::kUnknown;
+    if (in.pointerKnown) {
+        in.x = input_.PointerX();
+        in.y = input_.PointerY();
+    }
+    in.leftPressed = input_.Test(1);
+    script.ServicePlayerInput(in, processInput);
 }
 
 void TScriptInputEvents::Click(TZelScript& script) {
-    TScriptState& s = script.State();
-    s.autoPlayDelay = 0;
-    s.inputSettle = 4;
-    s.playMode = ScriptPlayMode::Normal;
-    TScriptRoutine& r = script.Routine();
-    TValue& g = script.Calc().GlobalStore();
-    switch (r.waitState) {
-        case wsClick:
-            if (r.creditTime > 0)
-                s.elapsedCredit =
-                    static_cast<int32_t>(std::min<int64_t>(int64_t{s.elapsedCredit} + r.creditTime, INT32_MAX));
-            g.WriteInteger("ResultClkInt", 0, r.waitTime);
-            r.waitTime = 0;
-            r.creditTime = 0;
-            r.waitState = wsRunning;
-            break;
-        case wsTime: g.WriteInteger("ResultClkInt", 0, s.scriptClock); break;
-        case wsWave: r.waitState = wsRunning; break;
-        default: break;
-    }
+    if (input_.PointerX() == TInput::kUnknown || input_.PointerY() == TInput::kUnknown)
+        script.Click(TZelScript::kNoPosition, TZelScript::kNoPosition, false);
+    else
+        script.Click(input_.PointerX(), input_.PointerY(), false);
 }
 
 }  // namespace zel

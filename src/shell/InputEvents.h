@@ -1,15 +1,13 @@
 // The player's input as a running script sees it: the script's input
-// service (reset, cursor) over TInput, and the part of the event service
-// that turns fired system keys into clicks.
+// service (reset, cursor, pointer moves) over TInput, and the event service
+// that hands the script, once a frame, the system key that fired (from the
+// run's TZelSystemKey), the pointer and the left button's press. What the
+// script makes of them (clicks by wait state, requests under its locks, the
+// play modes) is the interpreter's (TZelScript::ServicePlayerInput).
 //
-// A "click", "keyclick" or "skipclick" binding that fires ends a click wait
-// (\clk: "ResultClkInt" := the wait time that was left, the credit time
-// joins the elapsed credit) and a sound-end wait (\wav), and tells a \time
-// wait the script clock in "ResultClkInt". While a script has bound no
-// system key at all, the left click (0x10001) and Enter (13) play those
-// parts, so that a game is playable before its scripts bind keys. The
-// requests of the other actions, the system buttons and the play modes
-// belong to the full event service, which replaces this one.
+// While a script has bound no system key at all, the left click (0x10001)
+// fires as "click" and Enter (13) as "keyclick", so that a game is playable
+// before its scripts bind keys.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +31,7 @@ public:
     // IScriptInput
     void Reset() override;
     void SetCursor(bool visible, int32_t hideDelayMs) override;
+    void MovePointer(int32_t x, int32_t y) override;
 
     // A click at the pointer (or without position) as a player makes it.
     void Click(TZelScript& script);

@@ -6,7 +6,7 @@
 // checked in the variable dump (zel --headless --dump-vars FILE).
 //
 // What it shows so far: pictures as image objects ("img") that glide on
-// different curves and fade, a cross-fade from a captured screen, a wipe
+// different curves and fade, an animation, a cross-fade from a captured screen, a wipe
 // through a rule picture, the scene camera and a colour fade to black, all
 // through the screen-effect object ("eff"). Text, buttons and sound join as
 // the engine grows.
@@ -16,7 +16,7 @@
 @@top
 \gvar,eff,screen
 \gvar,cam,camera
-\gvar,img,bg,aoi,ren
+\gvar,img,bg,aoi,ren,star
 \gvar,int,scene,loops
 \scp,screen
 \bg,$FF000000
@@ -63,6 +63,12 @@
 \e
 \mm,5
 \p,740,250,11,1200
+// A star twinkles over them: an ABMP animation (anim/sparkle.txt, built
+// with zelanim) played by an image object.
+\scp,star
+\l,"anim\sparkle.b"
+\p,1100,40,20,0
+\e
 \wait,1400
 
 // Scene 4: dusk. The new background wipes in through a rule picture while
@@ -84,7 +90,7 @@
 // Scene 5: the two fade away and the camera comes back.
 @@farewell
 \cal,scene=5
-\scp,aoi,ren
+\scp,aoi,ren,star
 \a,0,800
 \scp,camera
 \p,0,0,800
@@ -96,7 +102,7 @@
 \scp,screen
 \fdo,2,1000,$FF000000,0
 \wait,1200
-\scp,aoi,ren,bg
+\scp,aoi,ren,star,bg
 \i
 \scp,screen
 \i

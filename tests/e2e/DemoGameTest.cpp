@@ -65,6 +65,13 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     EXPECT_TRUE(Near(shot[1].At(420, 500), 0x3C5AC8, 3)) << std::hex << shot[1].At(420, 500);
     EXPECT_TRUE(Near(shot[1].At(860, 500), 0xC85046, 3)) << std::hex << shot[1].At(860, 500);
     EXPECT_GT(b(shot[1].At(640, 40)), 0xB0) << std::hex << shot[1].At(640, 40);
+    // The twinkling star (a zelanim animation) is drawn near its place, a
+    // yellow pixel among the blue of the sky.
+    int starPixels = 0;
+    for (int y = 40; y < 140; ++y)
+        for (int x = 1100; x < 1200; ++x)
+            if (r(shot[1].At(x, y)) > b(shot[1].At(x, y)) + 30) ++starPixels;
+    EXPECT_GT(starPixels, 20);
     // Half way through the wipe: dusk already in at the top right, the day
     // still at the top left (the new scene comes in where the rule picture is
     // brightest).

@@ -85,6 +85,20 @@ def main():
     # soft edge (the wipe brings the new scene in where it is brightest).
     write_png(os.path.join(demo, "rule_sweep.png"), 1280, 720,
               lambda x, y: (lambda v: (v, v, v, 255))(min(255, int(255 * (x + y * 0.6) / (1280 + 720 * 0.6)))))
+    # A five-pointed star for the twinkle animation (anim/sparkle.txt).
+    def star(x, y):
+        dx, dy = x - 23.5, y - 23.5
+        r = math.hypot(dx, dy)
+        a = math.atan2(dy, dx) + math.pi / 2
+        # Radius of the star's outline at this angle: between 9 and 22 px.
+        k = (a % (2 * math.pi / 5)) / (2 * math.pi / 5)
+        edge = 9 + 13 * abs(1 - 2 * k) ** 1.6
+        if r > edge + 1:
+            return (0, 0, 0, 0)
+        alpha = 255 if r <= edge else int(255 * (edge + 1 - r))
+        glow = max(0, 1 - r / 23)
+        return (255, lerp(210, 250, glow), lerp(90, 200, glow), alpha)
+    write_png(os.path.join(ROOT, "games", "demo", "anim", "star.png"), 48, 48, star)
     # The end-to-end image game: a 40 x 20 picture, opaque, red with a blue right half.
     write_png(os.path.join(ROOT, "tests", "games", "images", "pic.png"), 40, 20,
               lambda x, y: (220, 30, 30, 255) if x < 20 else (30, 30, 220, 255))

@@ -178,7 +178,11 @@ void TMessageLib::AddText(std::string_view text) {
 }
 
 void TMessageLib::AddCode(std::string_view code) {
-    std::string c = "[" + AsciiLower(code) + "]";
+    // Appended piece by piece: GCC 12 at -O3 mistakes "[" + string&& for an
+    // overlapping copy (-Wrestrict, GCC bug 105651).
+    std::string c(1, '[');
+    c += AsciiLower(code);
+    c += ']';
     pending_ += c;
     log_ += c;
     state_ = kTyping;

@@ -313,6 +313,8 @@ public:
     }
     void ReportError(std::string_view text) override { zel::ReportError(std::string(text)); }
     TZelScript& TargetScript() override { return script_; }
+    std::string LabelArgument(std::string_view text) override { return script_.LabelArgument(text); }
+    ISystemObjectHost* SystemHost() override { return &script_; }
 
 private:
     TZelScript& script_;

@@ -25,6 +25,7 @@
 #include "script/ZelReaderLib.h"
 #include "script/ZelScriptModel.h"
 #include "script/ZelScriptServices.h"
+#include "scriptdata/SystemCommands.h"
 #include "scriptdata/ZelCalculationLib.h"
 
 namespace zel {
@@ -119,7 +120,7 @@ struct TScriptState {
     bool noWait = false;
 };
 
-class TZelScript {
+class TZelScript final : public ISystemObjectHost {
 public:
     static constexpr int32_t kClockLimit = 0x0FFFFFFF;
     static constexpr int32_t kLastStreamChannel = 15;
@@ -131,6 +132,21 @@ public:
     ~TZelScript();
     TZelScript(const TZelScript&) = delete;
     TZelScript& operator=(const TZelScript&) = delete;
+
+    // ISystemObjectHost: the switches the system object's words change.
+    uint32_t& LockWord() override { return state_.lockWord; }
+    uint32_t& CustomKeyMask() override { return state_.customKeyMask; }
+    uint32_t& CustomCheckedMask() override { return state_.customCheckedMask; }
+    uint32_t& LayerMask(int which) override { return state_.layerMask[which == 0 ? 0 : 1]; }
+    int32_t& SegmentsPerFrame() override { return state_.segmentsPerFrame; }
+    int32_t& AutoPlayDelay() override { return state_.autoPlayDelay; }
+    uint8_t& SceneSkip() override { return state_.sceneSkip; }
+    std::string& SceneLabel() override { return state_.sceneLabel; }
+    int32_t PlayMode() const override { return state_.playMode; }
+    void SetPlayModeWord(int32_t mode) override { SetPlayMode(mode); }
+    bool NoWait() const override { return state_.noWait; }
+    void SetRequest(int32_t request, std::string_view argument) override;
+    TImageLib* SystemLayer(bool notice) override { return notice ? noticeLayer_.get() : cursorLayer_.get(); }
 
     void SetServices(const TScriptServices& services) { services_ = services; }
     const TScriptServices& Services() const { return services_; }
@@ -170,7 +186,6 @@ public:
 
     TScriptState& State() { return state_; }
     const TScriptState& State() const { return state_; }
-    void SetRequest(int32_t request, std::string_view argument = {});
     // Normal also ends the frames without waiting of the skip modes.
     void SetPlayMode(int32_t mode) {
         state_.playMode = mode;

@@ -18,6 +18,7 @@
 namespace zel {
 
 class TZelScript;
+class ISystemObjectHost;
 
 // Packs a command word as the dispatcher does, for words known when the
 // program is built: first byte lowest, at most 4 bytes.
@@ -69,6 +70,11 @@ public:
     // The script the command acts on, for the few words that reach the
     // interpreter's own state (its wait cursor and notice layers).
     virtual TZelScript& TargetScript() = 0;
+    // A label argument: "@@name" as written, else the expression's value, a
+    // text that is no expression taken as written.
+    virtual std::string LabelArgument(std::string_view text) { return Evaluate(text).Text; }
+    // The switches the system object's words change; null without a script.
+    virtual ISystemObjectHost* SystemHost() { return nullptr; }
 };
 
 // Answers one command sent to the named object; false when the kind has no

@@ -17,6 +17,14 @@ void TScriptInputEvents::SetCursor(bool visible, int32_t hideDelayMs) {
     if (hideDelayMs != input_.CursorHideDelay()) input_.SetCursorHideDelay(hideDelayMs);
 }
 
+void TScriptInputEvents::Bind(uint32_t code, std::string action, std::string number, std::string label) {
+    keys_.Bind(code, std::move(action), std::string(), std::move(number), std::move(label));
+}
+void TScriptInputEvents::Unbind(uint32_t code) { keys_.Unbind(code); }
+void TScriptInputEvents::Clear() { keys_.Clear(); }
+void TScriptInputEvents::SetDisabled(bool on) { keys_.SetDisabled(on); }
+bool TScriptInputEvents::Disabled() const { return keys_.Disabled(); }
+
 void TScriptInputEvents::MovePointer(int32_t x, int32_t y) { input_.MovePointer(x, y); }
 
 void TScriptInputEvents::ServiceInput(TZelScript& script, bool processInput) {

@@ -11,15 +11,17 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "script/ZelScriptServices.h"
+#include "scriptdata/SystemCommands.h"
 
 namespace zel {
 
 class TInput;
 class TZelSystemKey;
 
-class TScriptInputEvents final : public IScriptEvents, public IScriptInput {
+class TScriptInputEvents final : public IScriptEvents, public IScriptInput, public ISystemKeyTable {
 public:
     TScriptInputEvents(TInput& input, TZelSystemKey& keys) : input_(input), keys_(keys) {}
 
@@ -32,6 +34,13 @@ public:
     void Reset() override;
     void SetCursor(bool visible, int32_t hideDelayMs) override;
     void MovePointer(int32_t x, int32_t y) override;
+
+    // ISystemKeyTable: the skey words on the run's key table.
+    void Bind(uint32_t code, std::string action, std::string number, std::string label) override;
+    void Unbind(uint32_t code) override;
+    void Clear() override;
+    void SetDisabled(bool on) override;
+    bool Disabled() const override;
 
     // A click at the pointer (or without position) as a player makes it.
     void Click(TZelScript& script);

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "ScriptRunSupport.h"
+#include "scriptdata/SystemCommands.h"
 
 namespace zeltest {
 namespace {
@@ -538,6 +539,75 @@ TEST_F(ScriptEvents, WaitCursorLabels) {
     EXPECT_EQ(script->State().afterLoadLabel, "*OnQuickLoad");
     Frames(1);
     EXPECT_TRUE(script->State().afterLoadLabel.empty());
+}
+
+}  // namespace
+}  // namespace zeltest
+
+namespace zeltest {
+namespace {
+
+using namespace zel;
+
+class FakeKeys : public ISystemKeyTable {
+public:
+    void Bind(uint32_t code, std::string action, std::string number, std::string label) override {
+        bound.push_back(std::to_string(code) + ":" + action + ":" + number + ":" + label);
+    }
+    void Unbind(uint32_t code) override { bound.push_back("-" + std::to_string(code)); }
+    void Clear() override { bound.push_back("clear"); }
+    void SetDisabled(bool on) override { disabled = on; }
+    bool Disabled() const override { return disabled; }
+    std::vector<std::string> bound;
+    bool disabled = false;
+};
+
+// A start-up script binds its keys and clears its locks with the skey and
+// sys words; the request words ask whatever the locks hold.
+TEST_F(ScriptRun, SystemAndKeyWordsSetLocksMasksAndRequests) {
+    Start(R"(@@top
+\gvar,sys,sy
+\gvar,skey,keys
+\gvar,int,a,b,c,p
+\scp,keys
+\a,13,keyclick,*OnEnter,0
+\a,27,menu,,5
+\d,27
+\lk,1
+\?lk
+\cal,a=ResultInt[0]
+\i
+\scp,sy
+\lk,0
+\lkc,$F0
+\ckc,3
+\p,2
+\?p
+\cal,p=ResultInt[0]
+\?lkc
+\cal,b=ResultInt[0]
+\lk
+\?lk
+\cal,c=ResultInt[0]
+\sr,@@scene
+\ap,-5
+\m,*MyMenu
+)");
+    FakeKeys keys;
+    RegisterSystemCommands(script->Objects().Handlers(), &keys);
+    Frames(1);
+    EXPECT_TRUE(Errors().empty()) << ErrorText();
+    EXPECT_EQ(keys.bound, (std::vector<std::string>{"13:keyclick:0:*OnEnter", "27:menu:5:", "-27", "clear"}));
+    EXPECT_EQ(Int("a"), 1);
+    EXPECT_EQ(Int("b"), 0xF0);
+    EXPECT_EQ(Int("c"), 0x0FFFFFFF);
+    EXPECT_EQ(Int("p"), 2);
+    EXPECT_EQ(script->State().customCheckedMask, 3u);
+    EXPECT_EQ(script->State().sceneLabel, "@@scene");
+    EXPECT_EQ(script->State().autoPlayDelay, 0);
+    // The menu request is set although every lock is set again.
+    EXPECT_EQ(script->State().request, ScriptRequest::Menu);
+    EXPECT_EQ(script->State().requestArgument, "*MyMenu");
 }
 
 }  // namespace

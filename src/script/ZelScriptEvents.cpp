@@ -16,8 +16,6 @@ namespace zel {
 
 namespace {
 
-constexpr uint8_t kPsPlay = 2;
-
 // The request a key or button action asks for and the lock bits that forbid it.
 struct TActionRequest {
     int32_t request;

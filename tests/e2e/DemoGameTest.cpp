@@ -91,23 +91,6 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     fs::remove_all(work);
 }
 
-// The left channel of a 16-bit stereo WAV file as the headless run writes it.
-std::vector<int16_t> LeftChannel(const std::string& wav) {
-    std::vector<int16_t> left;
-    for (size_t at = 12; at + 8 <= wav.size();) {
-        uint32_t n = 0;
-        std::memcpy(&n, wav.data() + at + 4, 4);
-        if (wav.compare(at, 4, "data") == 0) {
-            const size_t frames = std::min<size_t>(n, wav.size() - at - 8) / 4;
-            left.resize(frames);
-            for (size_t i = 0; i < frames; ++i) std::memcpy(&left[i], wav.data() + at + 8 + 4 * i, 2);
-            break;
-        }
-        at += 8 + n;
-    }
-    return left;
-}
-
 // Correlation of 0.3 s of sound at two times.
 double Correlation(const std::vector<int16_t>& s, double t1, double t2) {
     const size_t a = size_t(t1 * 44100), b = size_t(t2 * 44100), n = size_t(0.3 * 44100);
@@ -136,7 +119,7 @@ TEST(DemoGame, MusicPlaysAndTurnsAtItsLoopPoint) {
               0);
     std::string bytes;
     ASSERT_TRUE(zel::ReadWholeFile(wav.string(), bytes));
-    const std::vector<int16_t> left = LeftChannel(bytes);
+    const std::vector<int16_t> left = WavLeftChannel(bytes);
     ASSERT_GE(left.size(), size_t(15.5 * 44100));  // 800 frames of 20 ms
     int peak = 0;
     for (size_t i = size_t(3 * 44100); i < size_t(5 * 44100); ++i) peak = std::max(peak, std::abs(int(left[i])));

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,22 @@ inline bool Near(uint32_t a, uint32_t b, int tol) {
     for (int c = 0; c < 3; ++c)
         if (std::abs(int((a >> (8 * c)) & 0xFF) - int((b >> (8 * c)) & 0xFF)) > tol) return false;
     return true;
+}
+
+// The left channel of the 16-bit stereo WAV file that --audio-out writes.
+inline std::vector<int16_t> WavLeftChannel(const std::string& wav) {
+    std::vector<int16_t> left;
+    for (size_t at = 12; at + 8 <= wav.size();) {
+        uint32_t n = 0;
+        std::memcpy(&n, wav.data() + at + 4, 4);
+        if (wav.compare(at, 4, "data") == 0) {
+            left.resize(std::min<size_t>(n, wav.size() - at - 8) / 4);
+            for (size_t i = 0; i < left.size(); ++i) std::memcpy(&left[i], wav.data() + at + 8 + 4 * i, 2);
+            break;
+        }
+        at += 8 + n;
+    }
+    return left;
 }
 
 }  // namespace zel::e2e

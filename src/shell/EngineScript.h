@@ -17,6 +17,8 @@ class IDialogHost;
 class IDisplayDevice;
 class TScriptScreen;
 class TEngineSound;
+class TFontTable;
+struct TMessageServices;
 struct TAnimationResources;
 class TZelRecords;
 
@@ -36,6 +38,8 @@ public:
     // Plays through the engine's sound: the snd and dsnd words, and the
     // waits on sound channels.
     void AttachSound(TEngineSound& sound);
+    // Message windows draw their text with these font slots.
+    void AttachFonts(TFontTable& fonts);
     TScriptScreen& Screen() { return *screen_; }
     TZelRecords& Records() { return *records_; }
 
@@ -69,6 +73,8 @@ private:
     // The picture and sound caches of the animations, shared by the game
     // script and its system script; they outlive every object.
     std::shared_ptr<TAnimationResources> resources_;
+    // What the message windows use of the engine; it outlives every object.
+    std::shared_ptr<TMessageServices> messageServices_;
     // The screen outlives the script, whose object host reaches it.
     std::unique_ptr<TScriptScreen> screen_;
     std::unique_ptr<TZelScript> script_;

@@ -18,6 +18,7 @@
 #include "shell/EngineSound.h"
 #include "sound/SoundDevice.h"
 #include "shell/InputEvents.h"
+#include "scriptdata/SystemCommands.h"
 #include "shell/SystemConfigLib.h"
 #include "shell/uInputDevice.h"
 #include "shell/uZelSystemKey.h"
@@ -48,13 +49,14 @@ struct TRunInput {
 std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeScriptFactory(IGameStorage& storage,
                                                                                            const TPlatform& platform,
                                                                                            std::shared_ptr<TRunInput> input,
-                                                                                           TEngineSound* sound) {
+                                                                                           TEngineSound* sound,
+                                                                                           std::shared_ptr<TEngineFonts> fonts) {
     IDisplayDevice* display = platform.display;
     IDialogHost* dialogs = platform.dialogs;
     auto regexp = std::make_shared<TBRegExp>();
     auto rewriter = std::make_shared<TScriptReplaceDLL>();
     rewriter->Load(".");  // absent or unusable: lines are read as written
-    return [&storage, regexp, rewriter, display, dialogs, input, sound](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
+    return [&storage, regexp, rewriter, display, dialogs, input, sound, fonts](TZelSystem& sys, IEngineScript* parent) -> std::unique_ptr<IEngineScript> {
         // The save folder is made at the game script's set-up; without it the engine cannot start.
         if (!parent && ::mkdir(sys.SaveFolder().c_str(), 0755) != 0 && errno != EEXIST) {
             const TMessageTable& m = Messages();
@@ -70,8 +72,10 @@ std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeS
             services.input = &input->events;
             services.events = &input->events;
             script->Script().SetServices(services);
+            RegisterSystemCommands(script->Script().Objects().Handlers(), &input->events);
         }
         if (sound) script->AttachSound(*sound);
+        if (fonts) script->AttachFonts(fonts->slots);
         return script;
     };
 }
@@ -107,7 +111,7 @@ TEngineFactory MakeEngineFactory() {
             sound = s.get();
             p.sound = std::move(s);
         }
-        p.makeScript = MakeScriptFactory(storage, platform, input, sound);
+        p.makeScript = MakeScriptFactory(storage, platform, input, sound, fonts);
         // The save screens show a save's stored thumbnail, itself a BMP file image.
         p.saveThumbnailBmp = [](const std::string& path) -> std::optional<std::string> {
             TZelSaveData d(RecordKey(ActiveSettings().CodeKey));

@@ -1,6 +1,9 @@
 #include "shell/EngineScript.h"
 
+#include <filesystem>
+
 #include "base/ErrorLog.h"
+#include "base/Errors.h"
 #include "base/MemStream.h"
 #include "graphics/ARGB8888Lib.h"
 #include "platform/Devices.h"
@@ -9,10 +12,15 @@
 #include "records/ZelRecords.h"
 #include "records/ZelSaveData.h"
 #include "anim/AnimationBmpLib.h"
+#include "anim/ImageWipe.h"
+#include "anim/ImageLib.h"
 #include "scriptdata/ImageCommands.h"
+#include "scriptdata/MessageCommands.h"
 #include "scriptdata/ScreenEffectCommands.h"
 #include "scriptdata/SoundCommands.h"
+#include "scriptdata/SystemCommands.h"
 #include "shell/EngineSound.h"
+#include "sound/Sound.h"
 #include "scriptdata/uZelObjectManager.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
@@ -39,13 +47,40 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     // submit their cells every frame.
     resources_ = parent ? parent->resources_ : std::make_shared<TAnimationResources>();
     if (!parent) resources_->SetCacheSize(cfg.CacheSize);
-    if (auto* objects = dynamic_cast<TZelObjectManager*>(&script_->Objects()))
+    messageServices_ = std::make_shared<TMessageServices>();
+    messageServices_->configuredSpeed = [] { return ActiveSettings().MessageSpeed; };
+    if (auto* objects = dynamic_cast<TZelObjectManager*>(&script_->Objects())) {
         RegisterImageKinds(*objects, &files, *resources_);
+        RegisterMessageKinds(*objects, &files, *resources_, nullptr, messageServices_.get());
+    }
+    // The animated wipe (a fade in with a ".b" file) plays through an image object.
+    screen_->Graphic().SetWipeAnimation(std::make_unique<TImageWipe>(&files, *resources_));
+    // Message text lines reach the scoped window through the reader's
+    // text-line prefix, which the "rep" words set.
+    RegisterTextLineWords(script_->Objects().Handlers(),
+                          {[](ICommandContext& c, const std::string& t) { c.TargetScript().Reader().SetTextPrefix(t); },
+                           [](ICommandContext& c, const std::string& t) {
+                               c.TargetScript().Reader().SetEmptyLineText(t);
+                           }});
+    // The wait-cursor and notice layers are drawn above the game in every
+    // frame with the fixed pass, which View mode leaves out.
+    script_->SetSystemLayers(std::make_unique<TImageLib>(&files, *resources_),
+                             std::make_unique<TImageLib>(&files, *resources_));
+    RegisterSystemCommands(script_->Objects().Handlers(), nullptr);
     screen_->submitCells = [this](TARGB8888CellDraw& cells, bool fixedPass) {
         script_->Objects().DrawAll(cells, script_->State().layerMask[1], fixedPass);
+        if (!fixedPass || script_->State().playMode == PlayMode::View) return;
+        for (TImageLib* layer : {script_->CursorLayer(), script_->NoticeLayer()})
+            if (layer) layer->Draw(cells, 0xFFFFFFFFu, 0, 0);
     };
     TScriptServices services;
     services.display = screen_.get();
+    services.screenWidth = display ? display->ScreenWidth() : cfg.ScreenWidth;
+    services.screenHeight = display ? display->ScreenHeight() : cfg.ScreenHeight;
+    services.saveExists = [folder = saveFolder](const std::string& name) {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(std::filesystem::path(folder) / name, ec);
+    };
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };
     script_->SetServices(services);
     SetUpRecords(parent, std::move(saveFolder));
@@ -92,11 +127,27 @@ void TEngineScript::SetUpRecords(TEngineScript* parent, std::string saveFolder) 
 }
 
 // The game script writes the system data as it goes.
+void TEngineScript::AttachFonts(TFontTable& fonts) { messageServices_->fonts = &fonts; }
+
 void TEngineScript::AttachSound(TEngineSound& sound) {
     RegisterSoundCommands(script_->Objects().Handlers(), sound.Sound());
     TScriptServices services = script_->Services();
     services.sound = &sound;
     script_->SetServices(services);
+    // The channels go into the game's saves (the record of the sound set).
+    if (records_) {
+        TSound* channels = &sound.Sound();
+        TGameStateParts& parts = records_->Parts();
+        parts.sound.save = [channels](TMemoryStream& s) { channels->SaveState(s); };
+        parts.sound.load = [channels](TMemoryStream& s) {
+            try {
+                channels->LoadState(s);
+                return true;
+            } catch (const EZelError&) {
+                return false;
+            }
+        };
+    }
 }
 
 TEngineScript::~TEngineScript() {
@@ -158,10 +209,9 @@ bool TEngineScript::IsLocked(ScriptLock lock) const {
 
 bool TEngineScript::InButtonWait() const { return script_->Thread().Top()->waitState == wsButton; }
 
-// Read-text tracking and scene returns come with the message log.
-bool TEngineScript::HasReadTextToSkip() const { return false; }
-bool TEngineScript::CanSceneReturn() const { return false; }
-void TEngineScript::SceneReturn() {}
+bool TEngineScript::HasReadTextToSkip() const { return script_->CanLogSkip(); }
+bool TEngineScript::CanSceneReturn() const { return script_->SceneReturnPossible(); }
+void TEngineScript::SceneReturn() { script_->SceneReturn(); }
 
 std::optional<std::string> TEngineScript::CaptureScreenBmp() {
     TMemoryStream bmp;

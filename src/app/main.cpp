@@ -208,6 +208,8 @@ int RunHeadless(const Options& o) {
     WireDisplay(display, dialogs);
     TLiveInput live;
     TInputReplay replay(o.inputEvents);
+    // Text the script commits is what the player types into the next text dialog.
+    replay.onText = [&dialogs](const std::string& utf8) { dialogs.QueueText(utf8); };
     TPlatform platform{&window, &clock, &dialogs, &display, &sound, &live};
     TMainWindow main(platform, Factory(o.trace), ".");
     main.SetWritableRoot(o.writableRoot);

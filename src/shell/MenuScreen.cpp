@@ -1,0 +1,257 @@
+#include "shell/MenuScreen.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "anim/AnimationBmpLib.h"
+#include "anim/ImageLib.h"
+#include "base/MemStream.h"
+#include "graphics/ARGB8888CellDrawLib.h"
+#include "records/ZelGameState.h"
+#include "records/ZelRecords.h"
+#include "screens/DialogCommands.h"
+#include "screens/ZelMenuLib.h"
+#include "screens/ZelTextDialog.h"
+#include "script/ZelScriptLib.h"
+#include "scriptdata/ZelCalculationLib.h"
+#include "scriptdata/ZelReturnValue.h"
+#include "shell/EngineScript.h"
+#include "shell/ScriptScreen.h"
+#include "shell/ZelSystemLib.h"
+#include "shell/uInputDevice.h"
+#include "shell/uZelSystemKey.h"
+#include "storage/GameFiles.h"
+
+namespace zel {
+
+namespace {
+
+constexpr size_t kMenuLayoutSlot = 2;  // load, save, menu, log
+constexpr int32_t kHideMs = 150;       // the fade of a hidden entry
+constexpr int32_t kLockedAlpha = 96;   // a locked entry shows faintly
+
+// One entry: its first picture normally, its second while hovered or checked.
+// The hit rectangle is relative to the entry's position; an empty one is the
+// first picture's bounds.
+class TImageEntry final : public IMenuEntry {
+public:
+    TImageEntry(IGameFiles& files, TAnimationResources& resources, TARGB8888CellDraw& cells, const std::string& first,
+                const std::string& second, int32_t x, int32_t y, int32_t z, const TMenuRect& hit)
+        : cells_(cells), normal_(&files, resources), hover_(&files, resources), x_(x), y_(y), hit_(hit) {
+        const int32_t layer = std::max(0, z);
+        normal_.Load(first);
+        if (!second.empty()) hover_.Load(second);
+        for (TImageLib* i : {&normal_, &hover_}) {
+            i->MoveTo(x, y, layer, 0);
+            i->Update(~0u, 0);
+        }
+        Reset();
+    }
+
+    void Reset() override {
+        hovered_ = false;
+        hiding_ = false;
+        alpha_ = 255;
+        for (TImageLib* i : {&normal_, &hover_})
+            if (i->Loaded()) i->Show();
+    }
+    void SetLocked(bool locked) override { locked_ = locked; }
+    bool Locked() const override { return locked_; }
+    void SetChecked(bool checked) override { checked_ = checked; }
+    bool Checked() const override { return checked_; }
+    void Hover(int32_t x, int32_t y) override { hovered_ = !locked_ && !hiding_ && Hit(x, y); }
+    bool Hit(int32_t x, int32_t y) const override {
+        TMenuRect r = hit_;
+        if (r.right <= r.left || r.bottom <= r.top) r = {0, 0, normal_.Width(), normal_.Height()};
+        const int64_t dx = int64_t{x} - x_, dy = int64_t{y} - y_;
+        return r.left <= dx && dx < r.right && r.top <= dy && dy < r.bottom;
+    }
+    void Hide() override { hiding_ = true; }
+    void Advance(int32_t ms) override {
+        if (hiding_) alpha_ = std::max<int64_t>(0, alpha_ - int64_t{std::max(0, ms)} * 255 / kHideMs);
+        for (TImageLib* i : {&normal_, &hover_}) i->Update(~0u, ms);
+    }
+    void Draw(TARGB8888&) const override {
+        TImageLib& shown = (hovered_ || checked_) && hover_.Loaded() ? hover_ : normal_;
+        int32_t a = locked_ ? kLockedAlpha : 255;
+        a = a * alpha_ / 255;
+        if (a <= 0) return;
+        shown.FadeTo(a, 0);
+        shown.Update(~0u, 0);
+        shown.Draw(cells_, ~0u, 0, 0);
+    }
+
+private:
+    TARGB8888CellDraw& cells_;
+    // Drawing moves an image's fade; the entry itself stays as it was.
+    mutable TImageLib normal_, hover_;
+    int32_t x_, y_;
+    TMenuRect hit_;
+    bool locked_ = false, checked_ = false, hovered_ = false, hiding_ = false;
+    int32_t alpha_ = 255;
+};
+
+}  // namespace
+
+class TMenuScreen::THost final : public IMenuHost {
+public:
+    THost(IGameFiles& files, const TInput* input, const TZelSystemKey* keys)
+        : files_(files), input_(input), keys_(keys), menu_(*this) {}
+
+    TZelMenu& Menu() { return menu_; }
+    void SetGame(TZelSystem* system, TEngineScript* game) {
+        menu_.Close();
+        menu_.ReleaseLayout();
+        system_ = system;
+        game_ = game;
+    }
+    bool HasGame() const { return game_ != nullptr; }
+
+    std::string LayoutName() const override {
+        return game_ ? game_->Script().State().layoutNames[kMenuLayoutSlot] : std::string();
+    }
+    bool GameFileExists(const std::string& path) override { return files_.GameFileExists(path); }
+    std::optional<std::string> ReadGameFile(const std::string& path) override {
+        auto s = files_.OpenGameFile(path);
+        if (!s) return std::nullopt;
+        return s->ToString();
+    }
+    bool CaptureScreen(TARGB8888& into) override {
+        if (!game_) return false;
+        game_->Draw(false, true, 0xFFFF);
+        TARGB8888CellDraw& cells = Cells();
+        CopyTopLeft(cells.FrameBuffer(), into, cells.Width(), cells.Height());
+        return !into.Empty();
+    }
+    uint32_t LockBits() const override { return game_ ? game_->Script().State().lockWord : ~0u; }
+    bool PlayModeAllowed(const std::string& word) const override {
+        if (!game_) return false;
+        const int32_t mode = word == "skip" ? PlayMode::Skip : word == "auto" ? PlayMode::Auto : PlayMode::LogSkip;
+        return game_->Script().ModeMayEnter(mode);
+    }
+    bool SceneReturnPossible() const override { return game_ && game_->Script().SceneReturnPossible(); }
+    bool SceneSkipSwitch() const override { return game_ && game_->Script().State().sceneSkip != 0; }
+    bool SaveFileExists(const std::string& name) const override {
+        if (!system_) return false;
+        std::string path = system_->SaveFolder();
+        path += '/';
+        path += name;
+        return ::access(path.c_str(), F_OK) == 0;
+    }
+    std::optional<int32_t> ReadVariable(const std::string& name) override {
+        if (!game_ || name.empty()) return std::nullopt;
+        TZelScript& s = game_->Script();
+        if (s.Calc().FindScope(name, s.Level()).Scope == scNone) return std::nullopt;
+        return s.Calc().Evaluate(name, s.Level()).IntValue;
+    }
+    void WriteVariable(const std::string& name, int32_t value) override {
+        if (!game_) return;
+        TZelScript& s = game_->Script();
+        s.Calc().Assign(name, s.Level(), TReturnValue::Integer(value));
+    }
+    void RunLabel(const std::string& label) override {
+        if (system_) system_->RunSystemScript(label);
+    }
+    TMenuInput Input() override {
+        TMenuInput in;
+        if (!input_) return in;
+        in.x = input_->PointerX();
+        in.y = input_->PointerY();
+        in.leftReleased = input_->Test(0x10001);
+        const TSystemKeyData* fired = keys_ ? keys_->Fired() : nullptr;
+        in.cancel = input_->Test(0x10002) || input_->Test(27) || input_->Test(8) || input_->Test(13) ||
+                    (fired && SystemKeyActionCode(fired->action) == SystemKeyActionCode("menu"));
+        return in;
+    }
+    std::unique_ptr<IMenuEntry> MakeEntry(const std::string& first, const std::string& second, int32_t x, int32_t y,
+                                          int32_t z, const TMenuRect& hit) override {
+        return std::make_unique<TImageEntry>(files_, resources_, Cells(), first, second, x, y, z, hit);
+    }
+    // The menu draws the backdrop here; ShowDrawn lays it under the entries'
+    // cells and renders the cell drawer's frame, which the shell presents.
+    TARGB8888* DrawTarget() override {
+        if (!game_) return nullptr;
+        TARGB8888CellDraw& cells = Cells();
+        if (canvas_.Width() != cells.Width() || canvas_.Height() != cells.Height())
+            canvas_.NewImage(cells.Width(), cells.Height(), 0xFF000000u);
+        return &canvas_;
+    }
+    void ShowDrawn() override {
+        if (!game_) return;
+        TARGB8888CellDraw& cells = Cells();
+        canvas_.Touch();
+        cells.AddImageCell(0, 0, 0, 0, canvas_.Width(), canvas_.Height(), -1, 0, &canvas_, 0, 255, 0, 0xFFFFFFFFu, 0);
+        cells.Render(game_->Screen().Graphic().Background(), false, INT32_MAX);
+    }
+
+private:
+    TARGB8888CellDraw& Cells() { return game_->Screen().Graphic().Cells(); }
+
+    IGameFiles& files_;
+    const TInput* input_;
+    const TZelSystemKey* keys_;
+    TZelSystem* system_ = nullptr;
+    TEngineScript* game_ = nullptr;
+    TAnimationResources resources_;
+    TARGB8888 canvas_;
+    TZelMenu menu_;  // last: its entries use the resources and the canvas
+};
+
+TMenuScreen::TMenuScreen(IGameFiles& files, const TInput* input, const TZelSystemKey* keys)
+    : host_(std::make_unique<THost>(files, input, keys)) {}
+
+TMenuScreen::~TMenuScreen() = default;
+
+void TMenuScreen::SetGame(TZelSystem* system, TEngineScript* game) { host_->SetGame(system, game); }
+
+void TMenuScreen::Open(bool) {
+    if (host_->HasGame()) host_->Menu().OpenMenu();
+}
+
+// Without a game script there is nothing to show: the menu cancels at once.
+int32_t TMenuScreen::Step(int32_t elapsedMs) {
+    if (!host_->HasGame() || !host_->Menu().IsOpen()) return 1;
+    return host_->Menu().Update(elapsedMs);
+}
+
+void TMenuScreen::Draw() { host_->Menu().Draw(); }
+
+void TMenuScreen::Close() { host_->Menu().Close(); }
+
+void AttachScreens(TZelSystemParts& parts, IGameFiles& files, const TInput* input, const TZelSystemKey* keys,
+                   IDialogHost* dialogs) {
+    auto menu = std::make_unique<TMenuScreen>(files, input, keys);
+    TMenuScreen* screen = menu.get();
+    parts.menu = std::move(menu);
+    if (!parts.makeScript) return;
+    auto textDialog = std::make_shared<TZelTextDialog>();
+    // The engine owns the menu and the scripts alike and lets the menu go first.
+    parts.makeScript = [make = std::move(parts.makeScript), screen, textDialog, dialogs](TZelSystem& sys,
+                                                                                         IEngineScript* parent) {
+        std::unique_ptr<IEngineScript> script = make(sys, parent);
+        auto* engine = dynamic_cast<TEngineScript*>(script.get());
+        if (!parent) screen->SetGame(&sys, engine);
+        if (!engine) return script;
+        RegisterTextDialogWords(engine->Script().Objects().Handlers(), textDialog, dialogs);
+        if (!parent) {
+            TGameStateParts& records = engine->Records().Parts();
+            records.textDialog.save = [textDialog](TMemoryStream& s) { textDialog->Save(s); };
+            records.textDialog.load = [textDialog](TMemoryStream& s) {
+                textDialog->Load(s);
+                return true;
+            };
+        }
+        return script;
+    };
+}
+
+void TMenuScreen::Reset() {
+    host_->Menu().Close();
+    host_->Menu().ReleaseLayout();
+}
+
+}  // namespace zel

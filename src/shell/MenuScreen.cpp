@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <optional>
 #include <string>
 
@@ -33,6 +32,7 @@ namespace {
 constexpr size_t kMenuLayoutSlot = 2;  // load, save, menu, log
 constexpr int32_t kHideMs = 150;       // the fade of a hidden entry
 constexpr int32_t kLockedAlpha = 96;   // a locked entry shows faintly
+constexpr int32_t kTopLayerLimit = 0xFFFF;  // every layer a script draws on
 
 // One entry: its first picture normally, its second while hovered or checked.
 // The hit rectangle is relative to the entry's position; an empty one is the
@@ -185,7 +185,7 @@ public:
         TARGB8888CellDraw& cells = Cells();
         canvas_.Touch();
         cells.AddImageCell(0, 0, 0, 0, canvas_.Width(), canvas_.Height(), -1, 0, &canvas_, 0, 255, 0, 0xFFFFFFFFu, 0);
-        cells.Render(game_->Screen().Graphic().Background(), false, INT32_MAX);
+        cells.Render(game_->Screen().Graphic().Background(), false, kTopLayerLimit);
     }
 
 private:

@@ -16,7 +16,10 @@
 @@top
 \gvar,eff,screen
 \gvar,cam,camera
-\gvar,img,bg,aoi,ren,star
+\gvar,img,bg,aoi,ren,star,frame
+\gvar,msg,mes
+\gvar,rep,lines
+\gvar,sys,sy
 \gvar,int,scene,loops
 \scp,screen
 \bg,$FF000000
@@ -70,6 +73,36 @@
 \p,1100,40,20,0
 \e
 \wait,1400
+
+// Scene 3b: Aoi speaks. A message window at the bottom of the screen (a
+// text area over a translucent rectangle, an image object of its own) types
+// her line: ruby over the
+// kanji words, a colour change, a wait code, and a sentence long enough to
+// wrap by the kinsoku rules (no line begins with 。 or 、). Text lines reach
+// the window through the text-line prefix the "rep" object sets. Auto mode
+// turns the page by itself once it is typed.
+@@talk
+\cal,scene=3
+\scp,frame
+\fr,0,0,1200,170,$C0101838
+\p,40,530,29,0
+\e
+\scp,mes
+\p,40,530,30,0
+\ts,30,18,1170,160
+\e
+\scp,lines
+\et,{\scp,mes\t,}
+\scp,sy
+\p,2
+[spd,30][p,0,14][rs,16,16]「[rb,今日,きょう]は[c,$FFFFD040]いい天気[c]だね。」[w,600]空の[rb,青,あお]さが、丘の上のずっと向こうまで、どこまでも続いているみたい。
+\msg
+\scp,sy
+\p,0
+\scp,lines
+\et,
+\scp,mes,frame
+\i
 
 // Scene 4: dusk. The new background wipes in through a rule picture while
 // the camera drifts to the right.

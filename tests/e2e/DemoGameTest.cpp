@@ -36,21 +36,24 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     // The demo writes its settings and error log into its own folder: play a copy.
     fs::copy(game, work / "demo", fs::copy_options::recursive);
     const fs::path err = work / "err.txt", dump = work / "dump.txt";
-    // 20 ms a frame. The scenes: the morning cross-fade from black (0-1.2 s),
-    // Aoi gliding in (to 2.6 s), Ren (to 4 s), the dusk wipe through the rule
-    // picture with the camera drifting (to 5.7 s), both fading away (to
-    // 6.7 s), the colour fade to black (to 7.9 s), and the morning again.
-    const int frames[] = {0, 190, 250, 330, 390, 470};
+    // 20 ms a frame. One round of the scenes takes about 10 s: the morning
+    // cross-fade from black (0-1.2 s), Aoi gliding in (to 2.6 s), Ren and the
+    // star (to 4 s), Aoi's line typed in the message window and turned by
+    // Auto mode (to about 6.4 s), the dusk wipe through the rule picture with
+    // the camera drifting, both fading away, the colour fade to night (black
+    // at 10 s), and the morning again.
+    const int frames[] = {0, 190, 260, 300, 340, 440, 500, 580};
+    constexpr int kShots = 8;
     std::string args;
     for (int f : frames) args += " --screenshot " + std::to_string(f) + ":" + (work / ("s" + std::to_string(f) + ".png")).string();
-    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 500" + args + " --dump-vars " +
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 760" + args + " --dump-vars " +
                              dump.string() + " " + (work / "demo").string() + " >/dev/null 2>" + err.string());
     std::string errText;
     zel::ReadWholeFile(err.string(), errText);
     ASSERT_EQ(status, 0) << errText;
 
-    Picture shot[6];
-    for (int i = 0; i < 6; ++i) {
+    Picture shot[kShots];
+    for (int i = 0; i < kShots; ++i) {
         std::string png, why;
         ASSERT_TRUE(zel::ReadWholeFile((work / ("s" + std::to_string(frames[i]) + ".png")).string(), png));
         ASSERT_TRUE(DecodeRgbPng(png, shot[i], why)) << frames[i] << ": " << why;
@@ -58,7 +61,15 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
         ASSERT_EQ(shot[i].height, 720);
     }
     auto r = [](uint32_t c) { return int(c >> 16); };
+    auto g = [](uint32_t c) { return int((c >> 8) & 0xFF); };
     auto b = [](uint32_t c) { return int(c & 0xFF); };
+    // Pixels of a rectangle of a shot that satisfy a test.
+    auto count = [&](const Picture& p, int x0, int y0, int x1, int y1, auto test) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += test(p.At(x, y)) ? 1 : 0;
+        return n;
+    };
     EXPECT_TRUE(Near(shot[0].At(640, 360), 0x000000, 0)) << std::hex << shot[0].At(640, 360);
     // Both arrived on the day background: the blue of Aoi's dress at her
     // place, the red of Ren's at his, the sky above.
@@ -67,27 +78,31 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     EXPECT_GT(b(shot[1].At(640, 40)), 0xB0) << std::hex << shot[1].At(640, 40);
     // The twinkling star (a zelanim animation) is drawn near its place, a
     // yellow pixel among the blue of the sky.
-    int starPixels = 0;
-    for (int y = 40; y < 140; ++y)
-        for (int x = 1100; x < 1200; ++x)
-            if (r(shot[1].At(x, y)) > b(shot[1].At(x, y)) + 30) ++starPixels;
-    EXPECT_GT(starPixels, 20);
+    EXPECT_GT(count(shot[1], 1100, 40, 1200, 140, [&](uint32_t c) { return r(c) > b(c) + 30; }), 20);
+    // Aoi's line in the message window: white text on the dark window, the
+    // coloured words in yellow; a moment later the long sentence has wrapped
+    // onto a second line.
+    auto white = [&](uint32_t c) { return r(c) > 200 && g(c) > 200 && b(c) > 200; };
+    auto yellow = [&](uint32_t c) { return r(c) > 200 && g(c) > 160 && b(c) < 120; };
+    EXPECT_GT(count(shot[2], 70, 550, 700, 600, white), 100);
+    EXPECT_GT(count(shot[2], 70, 550, 700, 600, yellow), 30);
+    EXPECT_GT(count(shot[3], 70, 600, 1240, 650, white), 50);
     // Half way through the wipe: dusk already in at the top right, the day
     // still at the top left (the new scene comes in where the rule picture is
     // brightest).
-    const uint32_t dayLeft = shot[2].At(40, 40), duskRight = shot[2].At(1240, 40);
+    const uint32_t dayLeft = shot[4].At(40, 40), duskRight = shot[4].At(1240, 40);
     EXPECT_GT(b(dayLeft), 0xB0) << std::hex << dayLeft;
     EXPECT_LT(b(duskRight), 0xB0) << std::hex << duskRight;
     // Dusk with the two gone: reddish low sky where Aoi stood.
-    EXPECT_GT(r(shot[3].At(420, 500)), b(shot[3].At(420, 500))) << std::hex << shot[3].At(420, 500);
+    EXPECT_GT(r(shot[5].At(420, 500)), b(shot[5].At(420, 500))) << std::hex << shot[5].At(420, 500);
     // Night: black, then the morning of the next round.
-    for (int c = 0; c < 3; ++c) EXPECT_LT(int((shot[4].At(640, 360) >> (8 * c)) & 0xFF), 0x10);
-    EXPECT_GT(b(shot[5].At(640, 40)), 0xB0) << std::hex << shot[5].At(640, 40);
+    for (int c = 0; c < 3; ++c) EXPECT_LT(int((shot[6].At(640, 360) >> (8 * c)) & 0xFF), 0x10);
+    EXPECT_GT(b(shot[7].At(640, 40)), 0xB0) << std::hex << shot[7].At(640, 40);
 
     std::string vars;
     ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
     EXPECT_EQ(GlobalInt(vars, "loops"), "1") << vars;
-    EXPECT_EQ(GlobalInt(vars, "scene"), "2") << vars;  // 10 s: the second round's Aoi
+    EXPECT_EQ(GlobalInt(vars, "scene"), "3") << vars;  // 15 s: the second round's talk
     fs::remove_all(work);
 }
 

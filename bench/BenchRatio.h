@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,18 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
+
+    // The fastest real time of a benchmark, 0 when it did not run.
+    double Time(const std::string& name) const {
+        const auto it = times.find(name);
+        return it == times.end() ? 0.0 : it->second;
+    }
+    // The heading of the ratio table, then one line a ratio of two runs
+    // (left out when either did not run).
+    static void PrintHeading(const char* title) { std::printf("\n%s\n%-44s %12s\n", title, "comparison", "ratio"); }
+    void PrintRatio(const char* what, const char* a, const char* b) const {
+        if (Time(a) > 0 && Time(b) > 0) std::printf("%-44s %12.2f\n", what, Time(a) / Time(b));
+    }
 };
 
 }  // namespace zel::bench

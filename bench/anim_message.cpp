@@ -133,12 +133,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    auto& t = reporter.times;
-    auto get = [&](const char* n) { return t.count(n) ? t[n] : 0.0; };
-    std::printf("\nRatios, this run\n%-44s %12s\n", "comparison", "ratio");
-    auto ratio = [&](const char* what, const char* a, const char* b) {
-        if (get(a) > 0 && get(b) > 0) std::printf("%-44s %12.2f\n", what, get(a) / get(b));
-    };
+    zel::bench::RatioReporter::PrintHeading("Ratios, this run");
+    auto ratio = [&](const char* what, const char* a, const char* b) { reporter.PrintRatio(what, a, b); };
+    auto get = [&](const char* n) { return reporter.Time(n); };
     ratio("instant page / DrawText of the same text", "instant_page_400", "drawtext_400_kanji");
     ratio("replayed page / instant page", "replay_page_400", "instant_page_400");
     ratio("scroll (with its typing) / memmove", "scroll_1280x300", "memmove_1280x300");

@@ -193,12 +193,8 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    auto& t = reporter.times;
-    auto get = [&](const char* n) { return t.count(n) ? t[n] : 0.0; };
-    std::printf("\nRatios, 1280x720, this run\n%-44s %12s\n", "comparison", "ratio");
-    auto ratio = [&](const char* what, const char* a, const char* b) {
-        if (get(a) > 0 && get(b) > 0) std::printf("%-44s %12.2f\n", what, get(a) / get(b));
-    };
+    zel::bench::RatioReporter::PrintHeading("Ratios, 1280x720, this run");
+    auto ratio = [&](const char* what, const char* a, const char* b) { reporter.PrintRatio(what, a, b); };
     ratio("full redraw / still scene (20 layers)", "full_redraw_20_layers", "still_scene_20_layers");
     ratio("20 alpha layers / memcpy of 20 frames", "alpha_redraw_20_full", "memcpy_20_frames");
     ratio("cross-fade frame + present / memcpy frame", "crossfade_frame", "memcpy_1_frame");

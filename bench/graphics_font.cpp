@@ -75,12 +75,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    auto& t = reporter.times;
-    auto get = [&](const char* n) { return t.count(n) ? t[n] : 0.0; };
-    std::printf("\nRatios, 400 kanji at 24 px, this run\n%-44s %12s\n", "comparison", "ratio");
-    auto ratio = [&](const char* what, const char* a, const char* b) {
-        if (get(a) > 0 && get(b) > 0) std::printf("%-44s %12.2f\n", what, get(a) / get(b));
-    };
+    zel::bench::RatioReporter::PrintHeading("Ratios, 400 kanji at 24 px, this run");
+    auto ratio = [&](const char* what, const char* a, const char* b) { reporter.PrintRatio(what, a, b); };
+    auto get = [&](const char* n) { return reporter.Time(n); };
     ratio("cold page / warm page", "page_400_kanji_cold", "page_400_kanji_warm");
     ratio("16 layers / 1 layer (warm)", "page_400_kanji_warm_16_layers", "page_400_kanji_warm");
     std::printf("%-44s %12.3f\n", "warm page, ms", get("page_400_kanji_warm") / 1000.0);

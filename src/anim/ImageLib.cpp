@@ -9,6 +9,7 @@
 #include "base/IntMath.h"
 #include "base/MiscMath.h"
 #include "base/Sjis.h"
+#include "base/SjisText.h"
 #include "graphics/ARGB8888Lib.h"
 #include "graphics/ImageFiles.h"
 #include "storage/GameFiles.h"
@@ -39,65 +40,30 @@ int32_t GetI32(const uint8_t* b, size_t at) {
     return static_cast<int32_t>(u);
 }
 
-// Cuts a text to at most n bytes without splitting a double-byte character
-// (a lone lead byte would swallow the byte after it when read back).
-std::string CutAtCharacter(std::string_view s, size_t n) {
-    size_t end = 0;
-    while (end < s.size()) {
-        const size_t next = NextCharPos(s, end);
-        if (next > n) break;
-        end = next;
-    }
-    return std::string(s.substr(0, end));
-}
 
 // A length byte and up to `room` bytes; the length read back is clamped.
 void PutShort(uint8_t* b, size_t at, const std::string& text, size_t room) {
-    const std::string t = CutAtCharacter(text, room);
+    const std::string t = CutToBytes(text, room);
     b[at] = static_cast<uint8_t>(t.size());
     std::memcpy(b + at + 1, t.data(), t.size());
 }
 
 std::string GetShort(const uint8_t* b, size_t at, size_t room) {
     const size_t n = std::min<size_t>(b[at], room);
-    return CutAtCharacter(std::string_view(reinterpret_cast<const char*>(b + at + 1), n), room);
+    return CutToBytes(std::string_view(reinterpret_cast<const char*>(b + at + 1), n), room);
 }
 
 // A text written into a fixed field of `size` bytes, NUL-padded.
 void PutFixed(uint8_t* b, size_t at, const std::string& text, size_t size) {
-    const std::string t = CutAtCharacter(text, size - 1);
+    const std::string t = CutToBytes(text, size - 1);
     std::memcpy(b + at, t.data(), t.size());
 }
 
 std::string GetFixed(const uint8_t* b, size_t at, size_t size) {
     const auto* p = reinterpret_cast<const char*>(b + at);
-    return CutAtCharacter(std::string_view(p, strnlen(p, size - 1)), size - 1);
+    return CutToBytes(std::string_view(p, strnlen(p, size - 1)), size - 1);
 }
 
-// An integer as settings and generated names write it: decimal or "$" and
-// hexadecimal digits, optionally negative; def when it does not parse.
-int64_t ParseInt64(std::string_view s, int64_t def) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    bool negative = false;
-    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
-        negative = s[0] == '-';
-        s.remove_prefix(1);
-    }
-    const bool hex = !s.empty() && s[0] == '$';
-    if (hex) s.remove_prefix(1);
-    if (s.empty()) return def;
-    uint64_t v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return def;
-        v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-    }
-    return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
-}
 
 std::vector<std::string> SplitAtCommas(std::string_view s) {
     std::vector<std::string> parts(1);
@@ -275,7 +241,7 @@ void TImageLib::ApplyDeferred() {
     else
         Hide();
     const std::string& label = deferred_[5];
-    const int64_t n = ParseInt64(label, INT64_MIN);
+    const int64_t n = ParseDecimalOrHex(label, INT64_MIN);
     if (n != INT64_MIN)
         StartLabelNumber(static_cast<int32_t>(n), true);
     else
@@ -316,13 +282,13 @@ bool TImageLib::Load(const std::string& main, const std::string& second, bool us
     }
     const std::vector<std::string> parts = SplitAtCommas(AsciiLower(main));
     if (parts.size() == 6 && parts[0] == "rect") {
-        const auto v = [&](size_t i, int64_t def) { return ParseInt64(parts[i], def); };
+        const auto v = [&](size_t i, int64_t def) { return ParseDecimalOrHex(parts[i], def); };
         NewAnimation();
         anim_->MakeRectangleMotion(static_cast<uint32_t>(v(5, -1)), 2, static_cast<int32_t>(v(1, 0)),
                                    static_cast<int32_t>(v(2, 0)), static_cast<int32_t>(v(3, 800)),
                                    static_cast<int32_t>(v(4, 600)));
         files_ = {};
-        files_[0] = CutAtCharacter(main, 127);
+        files_[0] = CutToBytes(main, 127);
         return true;
     }
     const std::string given[kFileCount] = {main, second, third, fourth, fifth};
@@ -360,7 +326,7 @@ bool TImageLib::Load(const std::string& main, const std::string& second, bool us
         std::unique_ptr<TMemoryStream> extra;
         if (OpenInto(i, n, useCache, extra)) anim_->ReplaceImage(i - 1, *extra, AnimationKey(n));
     }
-    for (int i = 0; i < kFileCount; ++i) files_[static_cast<size_t>(i)] = CutAtCharacter(names[static_cast<size_t>(i)], 127);
+    for (int i = 0; i < kFileCount; ++i) files_[static_cast<size_t>(i)] = CutToBytes(names[static_cast<size_t>(i)], 127);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "anim/MessageText.h"
 
+#include "base/SjisText.h"
+
 #include "base/Sjis.h"
 
 namespace zel::message_text {
@@ -70,27 +72,7 @@ std::string CodeName(std::string_view code) {
     return AsciiLower(TrimBlanks(commas.empty() ? in : in.substr(0, commas[0])));
 }
 
-int64_t CodeNumber(std::string_view s, int64_t def) {
-    s = TrimBlanks(s);
-    bool negative = false;
-    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
-        negative = s[0] == '-';
-        s.remove_prefix(1);
-    }
-    const bool hex = !s.empty() && s[0] == '$';
-    if (hex) s.remove_prefix(1);
-    if (s.empty() || s.size() > 18) return def;
-    uint64_t v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return def;
-        v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-    }
-    return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
-}
+int64_t CodeNumber(std::string_view s, int64_t def) { return ParseDecimalOrHex(s, def); }
 
 std::string ConvertLineBreaks(std::string_view text) {
     std::string out;
@@ -113,10 +95,6 @@ std::string ConvertLineBreaks(std::string_view text) {
     return out;
 }
 
-std::string CutAtChar(std::string_view s, size_t n) {
-    size_t end = 0;
-    while (end < s.size() && NextCharPos(s, end) <= n) end = NextCharPos(s, end);
-    return std::string(s.substr(0, end));
-}
+std::string CutAtChar(std::string_view s, size_t n) { return CutToBytes(s, n); }
 
 }  // namespace zel::message_text

@@ -288,4 +288,32 @@ std::string HexDecode(std::string_view text) {
     return out;
 }
 
+std::string CutToBytes(std::string_view text, size_t maxBytes) {
+    size_t end = 0;
+    while (end < text.size() && NextCharPos(text, end) <= maxBytes) end = NextCharPos(text, end);
+    return std::string(text.substr(0, end));
+}
+
+int64_t ParseDecimalOrHex(std::string_view s, int64_t def) {
+    s = TrimBlanks(s);
+    bool negative = false;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    const bool hex = !s.empty() && s[0] == '$';
+    if (hex) s.remove_prefix(1);
+    if (s.empty() || s.size() > 18) return def;
+    uint64_t v = 0;
+    for (char c : s) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return def;
+        v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+    }
+    return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+}
+
 }  // namespace zel

@@ -24,6 +24,17 @@ int CharCount(std::string_view text);
 // A start below 1 or a count that runs past the end simply yields fewer characters.
 std::string CharCopy(std::string_view text, int start, int count);
 
+// At most maxBytes bytes of text, never splitting a double-byte character (a
+// lone lead byte left at the end would swallow the byte after it when read
+// back).
+std::string CutToBytes(std::string_view text, size_t maxBytes);
+
+// An integer as settings, generated names and control codes write it:
+// optional sign, then decimal digits or "$" and hexadecimal digits, blanks
+// around it ignored, read in 64 bits; def when it is empty, not a number or
+// longer than 18 digits.
+int64_t ParseDecimalOrHex(std::string_view text, int64_t def);
+
 // 0 when needle does not occur in text as a byte sequence (or is empty);
 // otherwise the 1-based index of the character where the first occurrence
 // begins. An occurrence that begins on the second byte of a double-byte

@@ -5,6 +5,7 @@
 #include "anim/AnimationBmpLib.h"
 #include "base/IntMath.h"
 #include "base/Sjis.h"
+#include "base/SjisText.h"
 #include "graphics/ImageFileError.h"
 #include "scriptdata/ObjectCommands.h"
 #include "scriptdata/uZelObjectManager.h"
@@ -13,12 +14,6 @@ namespace zel {
 
 namespace {
 
-// A text cut to at most n bytes without splitting a double-byte character.
-std::string Cut(std::string_view s, size_t n) {
-    size_t end = 0;
-    while (end < s.size() && NextCharPos(s, end) <= n) end = NextCharPos(s, end);
-    return std::string(s.substr(0, end));
-}
 
 // A layer argument: outside 0..255 means every layer.
 template <class F>
@@ -105,7 +100,7 @@ bool ImageCommand(ICommandContext& c, TImageLib& img, std::array<std::string, 16
             return true;
         case Cmd("us"):
             for (size_t i = 0; i < 4; ++i)
-                if (!c.FieldEmpty(i + 1)) img.userStrings[i] = Cut(c.StrArg(i + 1), 63);
+                if (!c.FieldEmpty(i + 1)) img.userStrings[i] = CutToBytes(c.StrArg(i + 1), 63);
             return true;
         case Cmd("dc"): {
             const int32_t ch = n(1);
@@ -140,7 +135,7 @@ bool ImageCommand(ICommandContext& c, TImageLib& img, std::array<std::string, 16
             const int32_t i = n(1);
             // Indexes outside the 16 texts are ignored; a text is kept bounded.
             if (filters && i >= 0 && i < 16)
-                (*filters)[static_cast<size_t>(i)] = Cut(c.StrArg(2), TImageObjectPayload::kMaxFilterText);
+                (*filters)[static_cast<size_t>(i)] = CutToBytes(c.StrArg(2), TImageObjectPayload::kMaxFilterText);
             return true;
         }
         case Cmd("mem"): {

@@ -199,3 +199,25 @@ TEST(SjisText, Hex) {
     for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
     EXPECT_EQ(HexDecode(HexEncode(bytes)), bytes);
 }
+
+TEST(SjisText, CutToBytesNeverSplitsACharacterAndIntegersReadAsCodesWriteThem) {
+    const std::string hyo = "\x95\x5c", a = "a";  // 表 (its trail byte is 0x5C) and one byte
+    const struct {
+        std::string text;
+        size_t max;
+        std::string want;
+    } cuts[] = {
+        {hyo + hyo, 4, hyo + hyo}, {hyo + hyo, 3, hyo}, {hyo + hyo, 1, ""}, {a + hyo, 2, a},
+        {"\x95", 1, "\x95"},  // a lead byte at the very end is one character
+        {"", 5, ""},
+    };
+    for (const auto& c : cuts) EXPECT_EQ(CutToBytes(c.text, c.max), c.want) << HexEncode(c.text) << " " << c.max;
+    const struct {
+        const char* text;
+        int64_t want;
+    } ints[] = {
+        {"42", 42}, {" -7 ", -7}, {"+3", 3}, {"$ff", 255}, {"$80FF0000", 0x80FF0000LL}, {"-$10", -16},
+        {"", -1}, {"$", -1}, {"12a", -1}, {"$xyz", -1}, {"1234567890123456789", -1},  // 19 digits
+    };
+    for (const auto& c : ints) EXPECT_EQ(ParseDecimalOrHex(c.text, -1), c.want) << c.text;
+}

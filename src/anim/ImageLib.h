@@ -140,6 +140,9 @@ public:
     int32_t Left(int32_t mode) const;
     int32_t Top(int32_t mode) const;
     bool HitTest(int32_t x, int32_t y) const;
+    // Where the pointer was last reported (SetMouse).
+    int32_t MouseX() const { return mouseX_; }
+    int32_t MouseY() const { return mouseY_; }
     bool Visible() const { return visible_; }
     bool Enabled() const { return enabled_; }
 

@@ -160,6 +160,8 @@ public:
     void SetAutoModeCount(bool on) { autoCount_ = on; }
     void SetDisabledCodes(const std::array<uint8_t, 3>& bits) { disabled_ = bits; }
     void SetPageBreaks(bool on) { pageBreaks_ = on; }
+    void SetInstant(bool on) { instant_ = on; }
+    void SetDefaultSpeed(int32_t ms) { defaultSpeed_ = ms; }
     void SetUseConfiguredSpeed(bool on) { useConfiguredSpeed_ = on; }
     void SetOpeningQuotes(std::string_view quotes);
     void SetCharacterName(std::string_view name);

@@ -8,7 +8,9 @@
 #include "graphics/ARGB8888Lib.h"
 #include "platform/Devices.h"
 #include "platform/Dialogs.h"
+#include "records/LogCommands.h"
 #include "records/RecordCommands.h"
+#include "records/ZelLogdataLib.h"
 #include "records/ZelRecords.h"
 #include "records/ZelSaveData.h"
 #include "anim/AnimationBmpLib.h"
@@ -49,6 +51,11 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     if (!parent) resources_->SetCacheSize(cfg.CacheSize);
     messageServices_ = std::make_shared<TMessageServices>();
     messageServices_->configuredSpeed = [] { return ActiveSettings().MessageSpeed; };
+    // Every window of both scripts hands its finished pages to one log.
+    isGameScript_ = parent == nullptr;
+    logData_ = parent ? parent->logData_ : std::make_shared<TZelLogData>();
+    logSink_ = MakeMessageLogSink(*logData_);
+    messageServices_->log = logSink_.get();
     if (auto* objects = dynamic_cast<TZelObjectManager*>(&script_->Objects())) {
         RegisterImageKinds(*objects, &files, *resources_);
         RegisterMessageKinds(*objects, &files, *resources_, nullptr, messageServices_.get());
@@ -84,6 +91,14 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     services.autoPlayClickTime = [] { return ActiveSettings().AutoPlayClickTime; };
     script_->SetServices(services);
     SetUpRecords(parent, std::move(saveFolder));
+    // What has been read is kept in the game script's records (its system data).
+    TZelRecords& labels = parent ? *parent->records_ : *records_;
+    readLog_ = MakeReadLabelLog(labels);
+    services = script_->Services();
+    services.readLog = readLog_.get();
+    script_->SetServices(services);
+    AttachLogToRecords(*records_, *logData_, labels);
+    RegisterLogCommands(script_->Objects().Handlers(), *logData_, labels);
 }
 
 // The records of the script: the screen's compositor and camera are its own
@@ -154,7 +169,11 @@ TEngineScript::~TEngineScript() {
     if (records_) records_->SaveSystemData(TZelRecords::kSystemDataName);
 }
 
-void TEngineScript::ResetScript() { script_->ResetScript(); }
+// Only an engine reset resets the game script: the message log starts empty then.
+void TEngineScript::ResetScript() {
+    script_->ResetScript();
+    if (isGameScript_) logData_->Clear();
+}
 
 bool TEngineScript::ExecuteLine(const std::string& text) { return script_->ExecuteLine(text); }
 

@@ -21,6 +21,9 @@ class TFontTable;
 struct TMessageServices;
 struct TAnimationResources;
 class TZelRecords;
+class TZelLogData;
+class IMessageLog;
+class IScriptReadLog;
 
 class TEngineScript final : public IEngineScript {
 public:
@@ -42,6 +45,8 @@ public:
     void AttachFonts(TFontTable& fonts);
     TScriptScreen& Screen() { return *screen_; }
     TZelRecords& Records() { return *records_; }
+    // The message log, shared by the game script and its system script.
+    TZelLogData& LogData() { return *logData_; }
 
     void ResetScript() override;
     bool ExecuteLine(const std::string& text) override;
@@ -75,6 +80,12 @@ private:
     std::shared_ptr<TAnimationResources> resources_;
     // What the message windows use of the engine; it outlives every object.
     std::shared_ptr<TMessageServices> messageServices_;
+    // The message log outlives both scripts and their windows; the read-label log
+    // answers from the game script's records.
+    std::shared_ptr<TZelLogData> logData_;
+    std::unique_ptr<IMessageLog> logSink_;
+    std::unique_ptr<IScriptReadLog> readLog_;
+    bool isGameScript_ = true;
     // The screen outlives the script, whose object host reaches it.
     std::unique_ptr<TScriptScreen> screen_;
     std::unique_ptr<TZelScript> script_;

@@ -165,3 +165,25 @@ TEST_F(ScriptGames, TraceListsTheSegments) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ScriptGames, TheMessageLogKeepsPagesAndComesBackFromASave) {
+    const GameRun r = Run("msglog", 8);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::map<std::string, std::string> want = {
+        // Five pages; a page of nothing but a line break is not logged.
+        {"count", "5"},         {"name0", "Ren"},       {"text0", "Five"},      {"vol", "255"},
+        {"name4", "Aoi"},
+        {"evalText", "ab"},     {"gain", "3"},          {"rawText", "x+y"},     {"count2", "7"},
+        {"slabel", "5"},        {"sabsent", "-1"},      {"slk", "1"},           {"fcount", "7"},
+        {"afterClear", "0"},    {"afterCount", "7"},    {"afterName", "\"Mio\""}, {"afterText", "x+y"},
+    };
+    for (const auto& [name, value] : want) EXPECT_EQ(r.Value(name), value) << name;
+    // The first page carries the codes the window's set-up typed; its
+    // trailing line breaks are gone.
+    const std::string first = r.Value("text4");
+    EXPECT_TRUE(first.ends_with("]One")) << first;
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The message log: five pages of a window with their speakers are handed to
+// the log, the log words read them back and add their own, the read-label
+// and seen-file words keep their counts, and the ring comes back from a
+// save after the log was cleared. The system variables live outside the
+// save, so they carry what the loaded game finds.
+@@reset
+\go,@@top
+@@top
+\svar,int,loaded,afterCount,afterClear
+\svar,str,afterName,afterText
+\gvar,msg,mes
+\gvar,int,count,vol,gain,count2,slabel,sabsent,slk,fcount
+\gvar,str,name0,text0,name4,text4,rawText,evalText
+\if,loaded==1 \jmp,@@afterLoad \fi
+\scp,mes
+\ts,10,10,300,200
+\ac,"Aoi"
+\t,One[n][n]
+\lg
+\ac,"Ren"
+\t,Two[c,$FF0000]
+\lg
+\ac,"Aoi"
+\t,Three[rb,San,san]
+\lg
+\ac,""
+\t,Four
+\lg
+\ac,"Ren"
+\t,Five
+\lg
+\t,[n]
+\lg
+\scp,log
+\?c
+\cal,count=ResultInt[0]
+\?o,0
+\cal,name0=ResultStr[0],text0=ResultStr[1],vol=ResultInt[0]
+\?o,4
+\cal,name4=ResultStr[0],text4=ResultStr[1]
+\o,"Mio","a"+"b","voice\\v1.ogg",200,3
+\?o,0
+\cal,evalText=ResultStr[1],gain=ResultInt[1]
+\t,"Mio",x+y,"",100,0
+\?o,0
+\cal,rawText=ResultStr[1]
+\?c
+\cal,count2=ResultInt[0]
+\scp,llog
+\s,"Scene01",5
+\g,"scene01"
+\cal,slabel=ResultInt[0]
+\g,"nowhere"
+\cal,sabsent=ResultInt[0]
+\lk,1
+\?lk
+\cal,slk=ResultInt[0]
+\lk,0
+\scp,flog
+\s,"cg\\ev01.png",7
+\g,"CG\\EV01.PNG"
+\cal,fcount=ResultInt[0]
+\scp,dat
+\s,"slot.svd"
+\if,loaded==1 \jmp,@@afterLoad \fi
+\scp,log
+\i
+\?c
+\cal,afterClear=ResultInt[0]
+\cal,loaded=1
+\scp,dat
+\l,"slot.svd"
+\time,99999999
+@@afterLoad
+\scp,log
+\?c
+\cal,afterCount=ResultInt[0]
+\?o,0
+\cal,afterName=ResultStr[0],afterText=ResultStr[1]
+\time,99999999

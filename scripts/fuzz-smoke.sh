@@ -33,6 +33,11 @@ for exe in "$root"/build/fuzz/fuzz/zel_fuzz_*; do
   case $t in make_*) continue ;; esac
   [ -x "$exe" ] || continue
   mkdir -p "$scratch/$t"
+  if [ ! -d "$root/fuzz/corpus/$t" ]; then
+    failed=$((failed + 1))
+    echo "fuzz-smoke: $t has no seed corpus (fuzz/corpus/$t): commit at least one seed"
+    continue
+  fi
   # A fixed seed makes the run the same on every machine (up to how far it
   # gets); an input is reported as a hang only past 10 s, so a loaded machine
   # does not fail it on an input that is merely slow there.

@@ -9,6 +9,7 @@
 #include "base/MemStream.h"
 #include "base/Sjis.h"
 #include "base/SjisText.h"
+#include "scriptdata/ButtonCommands.h"
 #include "scriptdata/uZelObjectManager.h"
 
 namespace zel {
@@ -169,6 +170,10 @@ TZelScript::TZelScript(IGameFiles* files, IRegExp* regexp, ILineRewriter* rewrit
       regexp_(regexp),
       parent_(parent) {
     objectManager_ = dynamic_cast<TZelObjectManager*>(objects_.get());
+    if (objectManager_) {
+        objectButtons_ = std::make_unique<TObjectButtons>(*objectManager_);
+        services_.buttons = objectButtons_.get();
+    }
     reader_.SetLineCallback([this](std::string_view key, int32_t n) { RecordReadPosition(key, n); });
     // Every script shares one system store: the game script's.
     if (parent_) calc_.SetStoreOverrides(&parent_->calc_.SystemStore(), nullptr, nullptr);

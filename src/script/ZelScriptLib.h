@@ -148,7 +148,11 @@ public:
     void SetRequest(int32_t request, std::string_view argument) override;
     TImageLib* SystemLayer(bool notice) override { return notice ? noticeLayer_.get() : cursorLayer_.get(); }
 
-    void SetServices(const TScriptServices& services) { services_ = services; }
+    // Without buttons of its own the script asks the buttons among its objects.
+    void SetServices(const TScriptServices& services) {
+        services_ = services;
+        if (!services_.buttons) services_.buttons = objectButtons_.get();
+    }
     const TScriptServices& Services() const { return services_; }
 
     // Executes one segment.
@@ -298,6 +302,7 @@ private:
     std::vector<std::unique_ptr<TFieldBuffer>> fieldBuffers_;
     int dispatchDepth_ = 0;
     TZelObjectManager* objectManager_ = nullptr;  // the object host when it is the manager
+    std::unique_ptr<IScriptButtons> objectButtons_;  // the manager's buttons
     std::unique_ptr<TImageLib> cursorLayer_, noticeLayer_;
     int32_t selectSaveCalls_ = 0;
     bool selectSaveKnown_ = false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/Sjis.h"
+#include "scriptdata/ButtonCommands.h"
 #include "scriptdata/ImageCommands.h"
 #include "scriptdata/ObjectCommands.h"
 #include "scriptdata/uZelObjectManager.h"
@@ -132,6 +133,8 @@ void RegisterMessageKinds(TZelObjectManager& objects, IGameFiles* files, TAnimat
         auto* p = o ? dynamic_cast<TMessageObjectPayload*>(o->Payload()) : nullptr;
         return p && MessageCommand(c, p->window, &p->filters, &objects);
     });
+    // Buttons are message windows that take clicks.
+    RegisterButtonKinds(objects, files, resources, sound, services);
 }
 
 void RegisterTextLineWords(TObjectCommandRegistry& registry, TTextLineHooks hooks) {

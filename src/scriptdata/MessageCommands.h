@@ -60,7 +60,8 @@ public:
 bool MessageCommand(ICommandContext& c, TMessageLib& window, std::array<std::string, 16>* filters,
                     TZelObjectManager* objects);
 
-// Makes the payloads of the message kind and registers its words. services
+// Makes the payloads of the message kind and registers its words, and those
+// of the button kinds (scriptdata/ButtonCommands.h). services
 // (fonts, voice, log, configured times) may be null and must outlive the
 // manager's objects.
 void RegisterMessageKinds(TZelObjectManager& objects, IGameFiles* files, TAnimationResources& resources,

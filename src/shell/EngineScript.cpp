@@ -149,6 +149,8 @@ void TEngineScript::AttachSound(TEngineSound& sound) {
     TScriptServices services = script_->Services();
     services.sound = &sound;
     script_->SetServices(services);
+    // Message windows speak their voices through it.
+    messageServices_->voice = &sound.Voice();
     // The channels go into the game's saves (the record of the sound set).
     if (records_) {
         TSound* channels = &sound.Sound();

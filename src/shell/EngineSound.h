@@ -4,8 +4,11 @@
 // driven by the snd and dsnd command words (RegisterSoundCommands).
 #pragma once
 
+#include <map>
 #include <memory>
+#include <string>
 
+#include "anim/MessageLib.h"
 #include "script/ZelScriptServices.h"
 #include "shell/ShellInterfaces.h"
 #include "sound/Sound.h"
@@ -16,12 +19,27 @@ class IClock;
 class IGameStorage;
 class TDDSD7;
 
+// The voices of message windows: each plays once on its window's stream
+// channel in the voice group at the window's voice volume.
+class TEngineVoice final : public IMessageVoice {
+public:
+    explicit TEngineVoice(TSound& sound) : sound_(sound) {}
+    void Stop(int32_t channel) override;
+    void Play(const TMessageVoice& voice) override;
+    void FadeOut(const std::string& character, int32_t ms) override;
+
+private:
+    TSound& sound_;
+    std::map<std::string, int32_t> channelOf_;  // the speaker's last voice channel
+};
+
 class TEngineSound final : public ISoundSystem, public IScriptSound {
 public:
     // streamLength: the "StreamLength" setting.
     TEngineSound(TDDSD7& device, IGameStorage& storage, IClock& clock, size_t streamLength);
 
     TSound& Sound() { return sound_; }
+    IMessageVoice& Voice() { return voice_; }
 
     void PauseAll() override { sound_.SetActive(false); }
     void ResumeAll() override { sound_.SetActive(true); }
@@ -35,6 +53,7 @@ public:
 
 private:
     TSound sound_;
+    TEngineVoice voice_{sound_};
 };
 
 }  // namespace zel

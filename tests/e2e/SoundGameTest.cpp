@@ -49,10 +49,22 @@ TEST(SoundGame, AClickPlaysTheEffectAtItsFrame) {
                 break;
             }
         ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
+        // Sound in a span of the recording.
+        auto loud = [&](double from, double to) {
+            for (size_t i = size_t(from * 44100); i < size_t(to * 44100) && i < left.size(); ++i)
+                if (std::abs(int(left[i])) > 200) return true;
+            return false;
+        };
         if (click) {
             EXPECT_GE(first, size_t(1.0 * 44100)) << "the effect played before the click";
             EXPECT_LE(first, size_t(1.3 * 44100)) << "the effect came late: sample " << first;
             EXPECT_NE(vars.find("2\tclicked\tint\t1\t1\n"), std::string::npos);
+            // The voice of the message window after its half-second wait (a
+            // stream starts behind the half buffer already queued, so later
+            // than an effect does).
+            EXPECT_FALSE(loud(1.35, 1.6));
+            EXPECT_TRUE(loud(1.6, 2.8));
+            EXPECT_NE(vars.find("2\tvoiced\tint\t1\t1\n"), std::string::npos);
         } else {
             EXPECT_EQ(first, left.size()) << "sound without a click, at sample " << first;
             EXPECT_NE(vars.find("2\tclicked\tint\t1\t0\n"), std::string::npos);

@@ -219,7 +219,7 @@ std::string TZelFileselect::HostPath(const std::string& name) const {
 
 bool TZelFileselect::FileExists(const std::string& name) const { return !name.empty() && IsRegularFile(HostPath(name)); }
 
-std::optional<TSaveSummary> TZelFileselect::ReadSummary(const std::string& name, TARGB8888* thumbnail) {
+std::optional<TSaveSummary> TZelFileselect::ReadSummary(const std::string& name, TARGB8888* thumbnail) const {
     if (!FileExists(name)) return std::nullopt;
     ++headerReads_;
     TZelSaveData d(host_.RecordKey());
@@ -580,7 +580,7 @@ void TZelFileselect::OnClick(size_t i) {
     }
 }
 
-std::string TZelFileselect::QuickSaveName() {
+std::string TZelFileselect::QuickSaveName() const {
     const int32_t n = ChooseQuickSaveSlot(
         host_.QuickSaveCount(), [this](int32_t k) { return FileExists(QuickSaveSlotName(k)); },
         [this](int32_t k) -> std::optional<double> {

@@ -132,7 +132,7 @@ public:
 
     void OnClick(size_t button);
     // The save name quick save writes to; empty when quick save is unavailable.
-    std::string QuickSaveName();
+    std::string QuickSaveName() const;
     // The quick-load list: the chosen save name, or empty.
     std::string QuickLoadChoice();
 
@@ -158,7 +158,7 @@ private:
     const TSlot* ReadSlot(TSlot& slot);
     std::string HostPath(const std::string& name) const;
     bool FileExists(const std::string& name) const;
-    std::optional<TSaveSummary> ReadSummary(const std::string& name, TARGB8888* thumbnail);
+    std::optional<TSaveSummary> ReadSummary(const std::string& name, TARGB8888* thumbnail) const;
     const std::string& NewestSave();
     void FillButton(IFileEntry& e, bool selectButton, int32_t j);
     void ClearSelection();
@@ -184,7 +184,7 @@ private:
     std::optional<std::string> newest_;
     int32_t result_ = 0;
     std::string resultFile_, resultLabel_, loaded_;
-    int32_t headerReads_ = 0;
+    mutable int32_t headerReads_ = 0;
     std::vector<TEntry> buttons_, images_;
     std::unique_ptr<IFileEntry> marker_;
     std::unique_ptr<TARGB8888> backdrop_, noData_;

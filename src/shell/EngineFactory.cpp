@@ -18,6 +18,7 @@
 #include "shell/EngineSound.h"
 #include "sound/SoundDevice.h"
 #include "shell/InputEvents.h"
+#include "shell/FileSelectScreen.h"
 #include "shell/MenuScreen.h"
 #include "scriptdata/SystemCommands.h"
 #include "shell/SystemConfigLib.h"
@@ -114,6 +115,8 @@ TEngineFactory MakeEngineFactory() {
         }
         p.makeScript = MakeScriptFactory(storage, platform, input, sound, fonts);
         AttachScreens(p, storage, dynamic_cast<TInput*>(p.input.get()), input ? &input->keys : nullptr, platform.dialogs);
+        AttachFileSelect(p, storage, dynamic_cast<TInput*>(p.input.get()), input ? &input->keys : nullptr,
+                         platform.dialogs, &fonts->slots);
         // The save screens show a save's stored thumbnail, itself a BMP file image.
         p.saveThumbnailBmp = [](const std::string& path) -> std::optional<std::string> {
             TZelSaveData d(RecordKey(ActiveSettings().CodeKey));

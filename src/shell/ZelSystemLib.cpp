@@ -420,6 +420,10 @@ void TZelSystem::FileSelectFrame(int32_t elapsed, bool save) {
         return;
     } else if (r == 1) {
         const std::string file = fileSelect_->ChosenFile();
+        // Quick load is offered on the save screen too: the label says which it is.
+        const std::string label = fileSelect_->ChosenLabel();
+        if (label == "*OnLoad" || label == "*OnQuickLoad") save = false;
+        if (label == "*OnSave" || label == "*OnQuickSave") save = true;
         if (save) {
             if (game_ && game_->Save(file, true)) game_->SetAfterLoadLabel(fileSelect_->ChosenLabel());
         } else if (game_ && SaveFileExists(file)) {
@@ -528,7 +532,9 @@ void TZelSystem::QuickSave() {
         Missing("the save and load screen");
         return;
     }
-    if (game_ && game_->Save(fileSelect_->QuickSaveFileName(), true)) game_->SetAfterLoadLabel("*OnQuickSave");
+    // No quick-save slots: quick save is unavailable.
+    const std::string name = fileSelect_->QuickSaveFileName();
+    if (!name.empty() && game_ && game_->Save(name, true)) game_->SetAfterLoadLabel("*OnQuickSave");
     SetMode(SystemMode::Game);
     if (game_) game_->SkipTimeOnce();
 }

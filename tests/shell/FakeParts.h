@@ -73,8 +73,10 @@ struct FakeScreen : IScreen {
     void Close() override { log.push_back("close"); }
     void Reset() override { log.push_back("reset"); }
     std::string ChosenFile() const override { return chosen; }
-    std::string ChosenLabel() const override { return "*AfterSave"; }
-    std::string QuickSaveFileName() const override { return "QuickSave01.svd"; }
+    std::string label = "*AfterSave";
+    std::string quickName = "QuickSave01.svd";
+    std::string ChosenLabel() const override { return label; }
+    std::string QuickSaveFileName() const override { return quickName; }
 };
 
 struct FakeMovie : IMoviePlayer {

@@ -161,6 +161,37 @@ TEST(ZelSystemRequests, DefaultActionsAndDiversion) {
     }
 }
 
+TEST(ZelSystemRequests, QuickSaveWithoutASlotAndQuickLoadFromTheSaveScreenWriteNoSave) {
+    auto saves = [](const FakeScript& s) {
+        return std::count_if(s.log.begin(), s.log.end(), [](const std::string& l) { return l.rfind("save ", 0) == 0; });
+    };
+    {
+        Rig r;
+        r.files->quickName = "";  // no quick-save slots
+        r.game->request = SystemRequest::QuickSave;
+        r.NextFrame();
+        EXPECT_EQ(saves(*r.game), 0);
+        EXPECT_EQ(r.sys.Mode(), SystemMode::Game);
+        r.files->quickName = "QuickSaveData0.svd";
+        r.game->request = SystemRequest::QuickSave;
+        r.NextFrame();
+        EXPECT_EQ(saves(*r.game), 1);
+    }
+    {
+        // The save screen's quick-load button chose a file: it is loaded, never saved over.
+        Rig r;
+        r.files->label = "*OnQuickLoad";
+        r.files->results = {1};
+        r.game->request = SystemRequest::Save;
+        r.NextFrame();
+        EXPECT_EQ(r.sys.Mode(), SystemMode::SaveSelect);
+        r.game->request = 0;
+        for (int i = 0; i < 3; ++i) r.NextFrame();
+        EXPECT_EQ(saves(*r.game), 0);
+        EXPECT_EQ(r.sys.Mode(), SystemMode::Game);
+    }
+}
+
 TEST(ZelSystemRequests, ResetToIsNeverDivertedAndSplitsItsArgument) {
     Rig r;
     r.game->request = SystemRequest::ResetTo;

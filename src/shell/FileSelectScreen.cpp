@@ -1,0 +1,302 @@
+#include "shell/FileSelectScreen.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "anim/AnimationBmpLib.h"
+#include "anim/ImageLib.h"
+#include "base/MemStream.h"
+#include "graphics/ARGB8888CellDrawLib.h"
+#include "graphics/ARGB8888Font.h"
+#include "graphics/ImageFiles.h"
+#include "platform/Dialogs.h"
+#include "records/ZelSaveData.h"
+#include "screens/ZelFileSelect.h"
+#include "script/ZelScriptLib.h"
+#include "shell/EngineScript.h"
+#include "shell/ScriptScreen.h"
+#include "shell/SystemConfigLib.h"
+#include "shell/ZelSystemLib.h"
+#include "shell/uInputDevice.h"
+#include "shell/uZelSystemKey.h"
+#include "storage/GameFiles.h"
+
+namespace zel {
+
+namespace {
+
+constexpr size_t kLoadLayoutSlot = 0, kSaveLayoutSlot = 1;  // load, save, menu, log
+constexpr int32_t kHideMs = 150;
+constexpr int32_t kLockedAlpha = 96;
+constexpr int32_t kTopLayerLimit = 0xFFFF;
+constexpr int32_t kTextCell = 16;
+constexpr uint32_t kTextColour = 0xFFFFFFFFu;
+
+// A button, image or marker: its first picture normally, its second while
+// hovered or checked; over them its text (in the text area) or its picture
+// (a thumbnail at the entry's position), drawn into a layer of its own.
+class TFileEntry final : public IFileEntry {
+public:
+    TFileEntry(IGameFiles& files, TAnimationResources& resources, TARGB8888CellDraw& cells, TFontTable* fonts,
+               const std::string& first, const std::string& second, int32_t x, int32_t y, int32_t z,
+               const TMenuRect& hit, const TMenuRect& textArea)
+        : cells_(cells), fonts_(fonts), normal_(&files, resources), hover_(&files, resources), hit_(hit),
+          textArea_(textArea) {
+        if (!first.empty()) normal_.Load(first);
+        if (!second.empty()) hover_.Load(second);
+        MoveTo(x, y, z);
+        Reset();
+    }
+
+    void Reset() override {
+        hovered_ = hiding_ = false;
+        alpha_ = 255;
+        for (TImageLib* i : {&normal_, &hover_})
+            if (i->Loaded()) i->Show();
+    }
+    void SetLocked(bool locked) override { locked_ = locked; }
+    bool Locked() const override { return locked_; }
+    void SetChecked(bool checked) override { checked_ = checked; }
+    bool Checked() const override { return checked_; }
+    void Hover(int32_t x, int32_t y) override { hovered_ = visible_ && !locked_ && !hiding_ && Hit(x, y); }
+    bool Hit(int32_t x, int32_t y) const override {
+        TMenuRect r = hit_;
+        if (r.right <= r.left || r.bottom <= r.top) r = {0, 0, normal_.Width(), normal_.Height()};
+        const int64_t dx = int64_t{x} - x_, dy = int64_t{y} - y_;
+        return r.left <= dx && dx < r.right && r.top <= dy && dy < r.bottom;
+    }
+    void Hide() override { hiding_ = true; }
+    void Advance(int32_t ms) override {
+        if (hiding_) alpha_ = std::max<int64_t>(0, alpha_ - int64_t{std::max(0, ms)} * 255 / kHideMs);
+        for (TImageLib* i : {&normal_, &hover_}) i->Update(~0u, ms);
+    }
+    void Draw(TARGB8888&) const override {
+        int32_t a = (locked_ ? kLockedAlpha : 255) * alpha_ / 255;
+        if (a <= 0 || !visible_) return;
+        TImageLib& shown = (hovered_ || checked_) && hover_.Loaded() ? hover_ : normal_;
+        if (shown.Loaded()) {
+            shown.FadeTo(a, 0);
+            shown.Update(~0u, 0);
+            shown.Draw(cells_, ~0u, 0, 0);
+        }
+        if (picture_ && !picture_->Empty())
+            cells_.AddImageCell(x_, y_, 0, 0, picture_->Width(), picture_->Height(), z_, 0, picture_, 0, a, 0,
+                                0xFFFFFFFFu, 0);
+        if (!text_.empty() && !textImage_.Empty())
+            cells_.AddImageCell(x_ + textArea_.left, y_ + textArea_.top, 0, 0, textImage_.Width(), textImage_.Height(),
+                                z_, 0, &textImage_, 0, a, 0, 0xFFFFFFFFu, 0);
+    }
+    void SetVisible(bool on) override { visible_ = on; }
+    bool Visible() const override { return visible_; }
+    void SetText(const std::string& text) override {
+        if (text == text_) return;
+        text_ = text;
+        textImage_.Clear();
+        if (text_.empty() || !fonts_) return;
+        const int32_t w = textArea_.right > textArea_.left ? textArea_.right - textArea_.left : 640;
+        const int32_t h = textArea_.bottom > textArea_.top ? textArea_.bottom - textArea_.top : kTextCell + 4;
+        textImage_.NewImage(std::min(w, 4096), std::min(h, 4096), 0);
+        int32_t y = 0;
+        for (const std::string& line : SplitLines(text_)) {
+            fonts_->DrawText(textImage_, 0, y, line, kTextCell, kTextCell, kTextColour, 0, false);
+            y += kTextCell + 2;
+        }
+        textImage_.Touch();
+    }
+    void SetPicture(const TARGB8888* picture) override { picture_ = picture; }
+    void MoveTo(int32_t x, int32_t y, int32_t z) override {
+        x_ = x;
+        y_ = y;
+        z_ = std::max(0, z);
+        for (TImageLib* i : {&normal_, &hover_}) {
+            i->MoveTo(x_, y_, z_, 0);
+            i->Update(~0u, 0);
+        }
+    }
+    int32_t X() const override { return x_; }
+    int32_t Y() const override { return y_; }
+    int32_t Z() const override { return z_; }
+
+private:
+    // Lines of a slot text: "\n" in a template (written as the two characters) or a real line break.
+    static std::vector<std::string> SplitLines(const std::string& text) {
+        std::vector<std::string> lines(1);
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' || (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n')) {
+                if (text[i] == '\\') ++i;
+                lines.emplace_back();
+            } else if (IsLeadByte(text[i]) && i + 1 < text.size()) {
+                lines.back() += text.substr(i, 2);
+                ++i;
+            } else {
+                lines.back() += text[i];
+            }
+        }
+        return lines;
+    }
+
+    TARGB8888CellDraw& cells_;
+    TFontTable* fonts_;
+    mutable TImageLib normal_, hover_;
+    int32_t x_ = 0, y_ = 0, z_ = 0;
+    TMenuRect hit_, textArea_;
+    bool locked_ = false, checked_ = false, hovered_ = false, hiding_ = false, visible_ = true;
+    int32_t alpha_ = 255;
+    std::string text_;
+    TARGB8888 textImage_;
+    const TARGB8888* picture_ = nullptr;
+};
+
+}  // namespace
+
+class TFileSelectScreen::THost final : public IFileSelectHost {
+public:
+    THost(IGameFiles& files, const TInput* input, const TZelSystemKey* keys, IDialogHost* dialogs, TFontTable* fonts)
+        : files_(files), input_(input), keys_(keys), dialogs_(dialogs), fonts_(fonts), screen_(*this) {}
+
+    TZelFileselect& Screen() { return screen_; }
+    bool HasGame() const { return game_ != nullptr; }
+    void SetGame(TZelSystem* system, TEngineScript* game) {
+        screen_.Close();
+        system_ = system;
+        game_ = game;
+    }
+
+    std::string LayoutName(bool save) const override {
+        return game_ ? game_->Script().State().layoutNames[save ? kSaveLayoutSlot : kLoadLayoutSlot] : std::string();
+    }
+    bool GameFileExists(const std::string& path) override { return files_.GameFileExists(path); }
+    std::optional<std::string> ReadGameFile(const std::string& path) override {
+        auto s = files_.OpenGameFile(path);
+        if (!s) return std::nullopt;
+        return s->ToString();
+    }
+    bool LoadPicture(const std::string& path, TARGB8888& into) override {
+        auto s = files_.OpenGameFile(path);
+        return s && LoadFromStream(into, s.get(), path, dialogs_) && !into.Empty();
+    }
+    bool CaptureScreen(TARGB8888& into) override {
+        if (!game_) return false;
+        game_->Draw(false, true, kTopLayerLimit);
+        TARGB8888CellDraw& cells = Cells();
+        CopyTopLeft(cells.FrameBuffer(), into, cells.Width(), cells.Height());
+        return !into.Empty();
+    }
+    std::string SaveFolder() const override { return system_ ? system_->SaveFolder() : std::string("SaveData"); }
+    uint32_t RecordKey() const override { return zel::RecordKey(ActiveSettings().CodeKey); }
+    int32_t QuickSaveCount() const override { return ActiveSettings().QuickSaveCount; }
+    std::string MessageText(const std::string& key) const override { return Messages().Text(key); }
+    void Message(const std::string& text) override {
+        if (dialogs_) dialogs_->Message(text, Messages().Text("OK"));
+    }
+    bool Confirm(const std::string& text, const std::string& yes, const std::string& no) override {
+        return dialogs_ && dialogs_->Confirm(text, yes, no) == 1;
+    }
+    // The dialog host has no list: each quick save is offered in turn.
+    int32_t ChooseFromList(const std::string& caption, const std::vector<std::string>& lines,
+                           const std::vector<bool>& enabled) override {
+        if (!dialogs_) return -1;
+        const TMessageTable& m = Messages();
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (!enabled[i]) continue;
+            std::string q = caption;
+            if (!q.empty()) q += '\n';
+            q += lines[i];
+            if (dialogs_->Confirm(q, m.Text("YES"), m.Text("NO")) == 1) return static_cast<int32_t>(i);
+        }
+        return -1;
+    }
+    TMenuInput Input() override {
+        TMenuInput in;
+        if (!input_) return in;
+        in.x = input_->PointerX();
+        in.y = input_->PointerY();
+        in.leftReleased = input_->Test(0x10001);
+        const TSystemKeyData* fired = keys_ ? keys_->Fired() : nullptr;
+        const int32_t action = fired ? SystemKeyActionCode(fired->action) : 0;
+        in.cancel = input_->Test(0x10002) || input_->Test(27) || input_->Test(8) || input_->Test(13) ||
+                    (fired && (action == SystemKeyActionCode("save") || action == SystemKeyActionCode("load")));
+        return in;
+    }
+    std::unique_ptr<IFileEntry> MakeEntry(const std::string& first, const std::string& second, int32_t x, int32_t y,
+                                          int32_t z, const TMenuRect& hit, const TMenuRect& textArea) override {
+        if (!game_) return nullptr;
+        return std::make_unique<TFileEntry>(files_, resources_, Cells(), fonts_, first, second, x, y, z, hit,
+                                            textArea);
+    }
+    TARGB8888* DrawTarget() override {
+        if (!game_) return nullptr;
+        TARGB8888CellDraw& cells = Cells();
+        if (canvas_.Width() != cells.Width() || canvas_.Height() != cells.Height())
+            canvas_.NewImage(cells.Width(), cells.Height(), 0xFF000000u);
+        return &canvas_;
+    }
+    void ShowDrawn() override {
+        if (!game_) return;
+        TARGB8888CellDraw& cells = Cells();
+        canvas_.Touch();
+        cells.AddImageCell(0, 0, 0, 0, canvas_.Width(), canvas_.Height(), -1, 0, &canvas_, 0, 255, 0, 0xFFFFFFFFu, 0);
+        cells.Render(game_->Screen().Graphic().Background(), false, kTopLayerLimit);
+    }
+
+private:
+    TARGB8888CellDraw& Cells() { return game_->Screen().Graphic().Cells(); }
+
+    IGameFiles& files_;
+    const TInput* input_;
+    const TZelSystemKey* keys_;
+    IDialogHost* dialogs_;
+    TFontTable* fonts_;
+    TZelSystem* system_ = nullptr;
+    TEngineScript* game_ = nullptr;
+    TAnimationResources resources_;
+    TARGB8888 canvas_;
+    TZelFileselect screen_;  // last: its entries use the resources and the canvas
+};
+
+TFileSelectScreen::TFileSelectScreen(IGameFiles& files, const TInput* input, const TZelSystemKey* keys,
+                                     IDialogHost* dialogs, TFontTable* fonts)
+    : host_(std::make_unique<THost>(files, input, keys, dialogs, fonts)) {}
+
+TFileSelectScreen::~TFileSelectScreen() = default;
+
+void TFileSelectScreen::SetGame(TZelSystem* system, TEngineScript* game) { host_->SetGame(system, game); }
+
+void TFileSelectScreen::Open(bool save) {
+    if (host_->HasGame()) host_->Screen().Open(save);
+}
+
+// Without a game script there is nothing to save or load: cancelled at once.
+int32_t TFileSelectScreen::Step(int32_t elapsedMs) {
+    if (!host_->HasGame() || !host_->Screen().IsOpen()) return -1;
+    return host_->Screen().Update(elapsedMs);
+}
+
+void TFileSelectScreen::Draw() { host_->Screen().Draw(); }
+
+void TFileSelectScreen::Close() { host_->Screen().Close(); }
+
+void TFileSelectScreen::Reset() { host_->Screen().Close(); }
+
+std::string TFileSelectScreen::ChosenFile() const { return host_->Screen().ResultFile(); }
+std::string TFileSelectScreen::ChosenLabel() const { return host_->Screen().ResultLabel(); }
+std::string TFileSelectScreen::QuickSaveFileName() const { return host_->Screen().QuickSaveName(); }
+std::string TFileSelectScreen::QuickLoadChoice() { return host_->Screen().QuickLoadChoice(); }
+
+void AttachFileSelect(TZelSystemParts& parts, IGameFiles& files, const TInput* input, const TZelSystemKey* keys,
+                      IDialogHost* dialogs, TFontTable* fonts) {
+    auto made = std::make_unique<TFileSelectScreen>(files, input, keys, dialogs, fonts);
+    TFileSelectScreen* screen = made.get();
+    parts.fileSelect = std::move(made);
+    parts.quickLoadDialog = [screen] { return screen->QuickLoadChoice(); };
+    if (!parts.makeScript) return;
+    // The engine owns the screen and the scripts alike and lets the screen go first.
+    parts.makeScript = [make = std::move(parts.makeScript), screen](TZelSystem& sys, IEngineScript* parent) {
+        std::unique_ptr<IEngineScript> script = make(sys, parent);
+        if (!parent) screen->SetGame(&sys, dynamic_cast<TEngineScript*>(script.get()));
+        return script;
+    };
+}
+
+}  // namespace zel

@@ -19,6 +19,7 @@
 #include "scriptdata/ImageCommands.h"
 #include "scriptdata/MessageCommands.h"
 #include "scriptdata/ScreenEffectCommands.h"
+#include "scriptdata/ScrollBarCommands.h"
 #include "scriptdata/SoundCommands.h"
 #include "scriptdata/SystemCommands.h"
 #include "shell/EngineSound.h"
@@ -59,6 +60,7 @@ TEngineScript::TEngineScript(IGameFiles& files, IRegExp* regexp, ILineRewriter* 
     if (auto* objects = dynamic_cast<TZelObjectManager*>(&script_->Objects())) {
         RegisterImageKinds(*objects, &files, *resources_);
         RegisterMessageKinds(*objects, &files, *resources_, nullptr, messageServices_.get());
+        RegisterScrollBarKind(*objects, &files, *resources_);
     }
     // The animated wipe (a fade in with a ".b" file) plays through an image object.
     screen_->Graphic().SetWipeAnimation(std::make_unique<TImageWipe>(&files, *resources_));

@@ -180,6 +180,9 @@ public:
     bool Vertical() const { return vertical_ != 0; }
     int32_t PenX() const { return penX_; }
     int32_t PenY() const { return penY_; }
+    int32_t PitchX() const { return pitchX_; }
+    int32_t PitchY() const { return pitchY_; }
+    int32_t AreaTop() const { return areaTop_; }
     int32_t HangOffset() const { return hangOffset_; }
     bool ScrollMode() const { return scrollMode_; }
     bool AutoModeCount() const { return autoCount_; }

@@ -2,7 +2,8 @@
 // zelpack and run headless with replayed input. The screenshot must show the
 // three buttons; the click on the middle one must pick its branch, and the
 // right arrow must move the pointer to the nearest button on the right, so
-// that a click where the pointer then is selects that button.
+// that a click where the pointer then is selects that button; the pad's
+// left and A buttons do the same the other way.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -28,7 +29,7 @@ TEST(ButtonGame, ClickPicksABranchAndKeysMoveTheFocus) {
                     src.string() + " --sjis-from-utf8 >/dev/null"),
               0);
     const fs::path err = work / "err.txt", dump = work / "dump.txt", shot = work / "s3.png";
-    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 20 --step 100 --input " +
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 24 --step 100 --input " +
                              (src / "play.txt").string() + " --screenshot 3:" + shot.string() + " --dump-vars " +
                              dump.string() + " " + (work / "game").string() + " >/dev/null 2>" + err.string());
     std::string errText;
@@ -51,7 +52,7 @@ TEST(ButtonGame, ClickPicksABranchAndKeysMoveTheFocus) {
     std::string vars;
     ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
     for (const char* line : {"2\tchosen\tint\t1\t2\n", "2\tbranch\tstr\t1\tsecond\n", "2\tsecond\tint\t1\t3\n",
-                             "2\twaits\tint\t1\t2\n"})
+                             "2\tthird\tint\t1\t2\n", "2\twaits\tint\t1\t3\n"})
         EXPECT_NE(vars.find(line), std::string::npos) << line << vars;
     fs::remove_all(work);
 }

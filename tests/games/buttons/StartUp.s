@@ -2,19 +2,21 @@
 // each with its value as user number 0 and its navigation point at its
 // centre. A click on a button ends the button wait with that button; the
 // value picks the branch. The right arrow moves the pointer to the nearest
-// button on the right, and a click there ends a second wait. What was
-// chosen lands in globals for the dump.
+// button on the right, and a click there ends a second wait; the pad's
+// left moves it back to the middle one and its A button clicks there.
+// What was chosen lands in globals for the dump.
 @@reset
 \go,@@top
 @@top
 \gvar,sys,sy
 \gvar,skey,keys
 \gvar,btn,b1,b2,b3
-\gvar,int,chosen,second,waits
+\gvar,int,chosen,second,third,waits
 \gvar,str,branch
 \scp,keys
 \a,65537,click
 \a,39,selectright
+\a,37,selectleft
 \scp,sy
 \lk,0
 \scp,b1
@@ -52,6 +54,8 @@
 @@again
 \btn
 \cal,second=ResultBtnInt[0],waits=2
+\btn
+\cal,third=ResultBtnInt[0],waits=3
 @@idle
 \wait,1000
 \jmp,@@idle

@@ -16,6 +16,7 @@
 #include "shell/EngineFonts.h"
 #include "shell/EngineScript.h"
 #include "shell/EngineSound.h"
+#include "shell/LogScreen.h"
 #include "sound/SoundDevice.h"
 #include "shell/InputEvents.h"
 #include "shell/FileSelectScreen.h"
@@ -117,6 +118,7 @@ TEngineFactory MakeEngineFactory() {
         AttachScreens(p, storage, dynamic_cast<TInput*>(p.input.get()), input ? &input->keys : nullptr, platform.dialogs);
         AttachFileSelect(p, storage, dynamic_cast<TInput*>(p.input.get()), input ? &input->keys : nullptr,
                          platform.dialogs, &fonts->slots);
+        AttachLogScreen(p, storage, dynamic_cast<TInput*>(p.input.get()), sound, &fonts->slots);
         // The save screens show a save's stored thumbnail, itself a BMP file image.
         p.saveThumbnailBmp = [](const std::string& path) -> std::optional<std::string> {
             TZelSaveData d(RecordKey(ActiveSettings().CodeKey));

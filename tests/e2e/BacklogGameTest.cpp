@@ -1,0 +1,94 @@
+// The backlog in a played game: tests/games/backlog logs five pages of two
+// speakers, replayed clicks end its wait and it asks for the backlog; Esc
+// closes it. The screenshot of the open backlog must show the five entries
+// in the order they were read, one a row, each row's name in its speaker's
+// colour (Aoi yellow, Ren cyan) over the dimmed game screen; after the close
+// the game screen is back.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/AtomicFile.h"
+#include "E2eSupport.h"
+
+namespace fs = std::filesystem;
+using namespace zel::e2e;
+
+namespace {
+
+enum class Ink { Yellow, Cyan };
+
+// Pixels of a speaker's colour in the name column of row k (rows of 32 pixels from y = 8).
+int NameInk(const Picture& p, int k, Ink ink) {
+    int n = 0;
+    for (int y = 8 + 32 * k; y < 8 + 32 * k + 30; ++y)
+        for (int x = 8; x < 80; ++x) {
+            const uint32_t c = p.At(x, y);
+            const uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            n += ink == Ink::Yellow ? (r > 200 && g > 200 && b < 80) : (r < 80 && g > 200 && b > 200);
+        }
+    return n;
+}
+
+// Bright pixels of the text column of row k.
+int TextInk(const Picture& p, int k) {
+    int n = 0;
+    for (int y = 8 + 32 * k; y < 8 + 32 * k + 30; ++y)
+        for (int x = 80; x < 300; ++x) n += (p.At(x, y) & 0xFF) > 0xC0 && ((p.At(x, y) >> 16) & 0xFF) > 0xC0;
+    return n;
+}
+
+TEST(BacklogGame, ShowsTheLoggedPagesInOrderWithTheirSpeakers) {
+    ASSERT_TRUE(std::string(ZELPACK_BIN).size() > 0) << "zelpack is not built";
+    const fs::path work = fs::temp_directory_path() / ("zel_backlog_" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work / "game" / "GameData");
+    const fs::path src = fs::path(ZEL_SOURCE_DIR) / "tests" / "games" / "backlog";
+    ASSERT_EQ(Shell(std::string(ZELPACK_BIN) + " create " + (work / "game" / "GameData" / "data0.pack").string() + " " +
+                    src.string() + " --sjis-from-utf8 >/dev/null"),
+              0);
+    const fs::path err = work / "err.txt", open = work / "open.png", closed = work / "closed.png",
+                   before = work / "before.png";
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 40 --input " + (src / "play.txt").string() +
+                             " --screenshot 8:" + before.string() + " --screenshot 20:" + open.string() +
+                             " --screenshot 38:" + closed.string() + " " + (work / "game").string() + " >/dev/null 2>" +
+                             err.string());
+    std::string errText;
+    zel::ReadWholeFile(err.string(), errText);
+    ASSERT_EQ(status, 0) << errText;
+    Picture shot[3];
+    const fs::path files[3] = {before, open, closed};
+    for (int i = 0; i < 3; ++i) {
+        std::string png, why;
+        ASSERT_TRUE(zel::ReadWholeFile(files[i].string(), png));
+        ASSERT_TRUE(DecodeRgbPng(png, shot[i], why)) << why;
+        ASSERT_EQ(shot[i].width, 320);
+    }
+    const Ink aoi = Ink::Yellow, ren = Ink::Cyan;
+    const uint32_t game = 0x336699;
+    // Before: the game screen, no backlog.
+    EXPECT_EQ(shot[0].At(300, 10) & 0xFFFFFF, game);
+    EXPECT_EQ(NameInk(shot[0], 0, aoi), 0);
+    // Open: five rows, oldest first, names in their speakers' colours.
+    const Ink speakers[5] = {aoi, ren, ren, aoi, aoi};  // reversed, the order would differ
+    for (int k = 0; k < 5; ++k) {
+        const Ink other = speakers[k] == aoi ? ren : aoi;
+        EXPECT_GT(NameInk(shot[1], k, speakers[k]), 20) << "row " << k;
+        EXPECT_EQ(NameInk(shot[1], k, other), 0) << "row " << k;
+        EXPECT_GT(TextInk(shot[1], k), 20) << "row " << k;
+    }
+    EXPECT_EQ(NameInk(shot[1], 5, aoi) + NameInk(shot[1], 5, ren) + TextInk(shot[1], 5), 0);
+    // The game screen under it is dimmed.
+    const uint32_t dim = shot[1].At(300, 230);
+    EXPECT_LT(dim & 0xFF, game & 0xFF);
+    EXPECT_NE(dim & 0xFFFFFF, 0u);
+    // Closed: the game screen again.
+    EXPECT_EQ(shot[2].At(300, 10) & 0xFFFFFF, game);
+    EXPECT_EQ(NameInk(shot[2], 0, aoi), 0);
+    fs::remove_all(work);
+}
+
+}  // namespace

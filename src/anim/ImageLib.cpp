@@ -284,7 +284,8 @@ bool TImageLib::Load(const std::string& main, const std::string& second, bool us
     if (parts.size() == 6 && parts[0] == "rect") {
         const auto v = [&](size_t i, int64_t def) { return ParseDecimalOrHex(parts[i], def); };
         NewAnimation();
-        anim_->MakeRectangleMotion(static_cast<uint32_t>(v(5, -1)), 2, static_cast<int32_t>(v(1, 0)),
+        // Key blend 0: the rectangle is alpha-blended in its colour.
+        anim_->MakeRectangleMotion(static_cast<uint32_t>(v(5, -1)), 0, static_cast<int32_t>(v(1, 0)),
                                    static_cast<int32_t>(v(2, 0)), static_cast<int32_t>(v(3, 800)),
                                    static_cast<int32_t>(v(4, 600)));
         files_ = {};

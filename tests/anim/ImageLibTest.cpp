@@ -94,6 +94,8 @@ TEST_F(ImageObject, ARectangleNameInAnyCaseMakesAFilledRectangle) {
     EXPECT_EQ(cells[0].x2, 100);
     EXPECT_EQ(cells[0].y2, 50);
     EXPECT_EQ(cells[0].mulColour & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(cells[0].mode, 2);     // alpha-blended (not multiplied: that would vanish over black)
+    EXPECT_EQ(cells[0].alpha, 0x80);  // the colour's top byte
     EXPECT_EQ(img.FileName(0), "RECT,0,0,100,50,$80FF0000");
     // Missing parts take their defaults; another part count is a file name.
     EXPECT_TRUE(img.LoadRect(10, 20, 30, 40, 0xFF00FF00));

@@ -2,12 +2,14 @@
 // speakers, replayed clicks end its wait and it asks for the backlog; Esc
 // closes it. The screenshot of the open backlog must show the five entries
 // in the order they were read, one a row, each row's name in its speaker's
-// colour (Aoi yellow, Ren cyan) over the dimmed game screen; after the close
-// the game screen is back.
+// colour (Aoi yellow, Ren cyan) over the dimmed game screen; a click on the
+// last row puts its voice into the recorded sound, which is silent before;
+// after the close the game screen is back.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -52,9 +54,9 @@ TEST(BacklogGame, ShowsTheLoggedPagesInOrderWithTheirSpeakers) {
               0);
     const fs::path err = work / "err.txt", open = work / "open.png", closed = work / "closed.png",
                    before = work / "before.png";
-    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 40 --input " + (src / "play.txt").string() +
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --frames 80 --step 100 --input " + (src / "play.txt").string() +
                              " --screenshot 8:" + before.string() + " --screenshot 20:" + open.string() +
-                             " --screenshot 38:" + closed.string() + " " + (work / "game").string() + " >/dev/null 2>" +
+                             " --screenshot 78:" + closed.string() + " --audio-out " + (work / "out.wav").string() + " " + (work / "game").string() + " >/dev/null 2>" +
                              err.string());
     std::string errText;
     zel::ReadWholeFile(err.string(), errText);
@@ -85,6 +87,20 @@ TEST(BacklogGame, ShowsTheLoggedPagesInOrderWithTheirSpeakers) {
     const uint32_t dim = shot[1].At(300, 230);
     EXPECT_LT(dim & 0xFF, game & 0xFF);
     EXPECT_NE(dim & 0xFFFFFF, 0u);
+    // The voice of the clicked row (frame 25, 2.5 s): nothing before, sound
+    // within a second after (a stream starts behind its queued half buffer).
+    std::string wav;
+    ASSERT_TRUE(zel::ReadWholeFile((work / "out.wav").string(), wav));
+    ASSERT_GT(wav.size(), 44u + 4u * 44100u * 7u);
+    auto loud = [&wav](double from, double to) {
+        for (size_t i = size_t(from * 44100); i < size_t(to * 44100) && 44 + 4 * i + 1 < wav.size(); ++i) {
+            const int16_t left = static_cast<int16_t>(uint8_t(wav[44 + 4 * i]) | uint8_t(wav[44 + 4 * i + 1]) << 8);
+            if (left > 200 || left < -200) return true;
+        }
+        return false;
+    };
+    EXPECT_FALSE(loud(0, 2.5)) << "the voice played before its row was clicked";
+    EXPECT_TRUE(loud(2.5, 3.5));
     // Closed: the game screen again.
     EXPECT_EQ(shot[2].At(300, 10) & 0xFFFFFF, game);
     EXPECT_EQ(NameInk(shot[2], 0, aoi), 0);

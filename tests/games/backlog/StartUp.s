@@ -1,7 +1,9 @@
 // Five pages of two speakers go into the message log; once a click ends the
 // wait (the first click finishes typing the last page) the script asks for the
 // backlog, which shows them over the dimmed game screen, oldest at the top,
-// each entry with its speaker's name in the speaker's colour. Esc closes it.
+// each entry with its speaker's name in the speaker's colour. The last page
+// carries a voice that is not played with it; a click on its row in the
+// backlog replays it. Esc closes the backlog.
 @@reset
 \go,@@top
 @@top
@@ -35,6 +37,7 @@
 \lg
 \cc
 \ac,"Aoi"
+\wf,"click.ogg",0
 \t,Fifth
 \lg
 \clk

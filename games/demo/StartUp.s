@@ -6,7 +6,8 @@
 // checked in the variable dump (zel --headless --dump-vars FILE).
 //
 // What it shows so far: pictures as image objects ("img") that glide on
-// different curves and fade, an animation, a cross-fade from a captured screen, a wipe
+// different curves and fade, an animation, a message window, a choice of
+// buttons, a cross-fade from a captured screen, a wipe
 // through a rule picture, the scene camera and a colour fade to black, all
 // through the screen-effect object ("eff"). Text, buttons and sound join as
 // the engine grows.
@@ -20,6 +21,19 @@
 \gvar,msg,mes
 \gvar,rep,lines
 \gvar,sys,sy
+\gvar,skey,keys
+\gvar,btn,go1,go2,go3
+\gvar,int,choice
+\gvar,str,place
+// Keys and the mouse: a click clicks, Enter too, the arrow keys move between
+// buttons; every lock is open.
+\scp,keys
+\a,65537,click
+\a,13,keyclick
+\a,37,selectleft
+\a,39,selectright
+\scp,sy
+\lk,0
 \gvar,int,scene,loops
 \scp,screen
 \bg,$FF000000
@@ -99,6 +113,53 @@
 \msg
 \scp,sy
 \p,0
+
+// Scene 3c: a choice. Three buttons (image objects that are also message
+// windows) wait for a click, a key or the pad; each carries its number as
+// user value 0 and its navigation point at its centre. Without an answer
+// in six seconds the story picks the hills.
+@@choice
+\scp,mes
+\cc
+[spd,20][p,0,14]どこへ行こうか？　Where shall we go?
+\scp,go1
+\l,"image\btn_hill.png"
+\ss,0,0,200,90
+\p,250,400,40,0
+\sp,100,45
+\ui,1
+\e
+\scp,go2
+\l,"image\btn_river.png"
+\ss,0,0,200,90
+\p,540,400,40,0
+\sp,100,45
+\ui,2
+\e
+\scp,go3
+\l,"image\btn_town.png"
+\ss,0,0,200,90
+\p,830,400,40,0
+\sp,100,45
+\ui,3
+\e
+\btn,6000
+\cal,choice=ResultBtnInt[0]
+\if,choice==0 \cal,choice=1 \fi
+\scp,go1,go2,go3
+\i
+\scp,mes
+\cc
+\if,choice==1 \cal,place="hills"
+[spd,20][p,0,14]丘の上へ行こう！　To the hills!
+\fi
+\if,choice==2 \cal,place="river"
+[spd,20][p,0,14]川のほとりへ。　Down to the river.
+\fi
+\if,choice==3 \cal,place="town"
+[spd,20][p,0,14]町へ出かけよう。　Off to town.
+\fi
+\wait,1500
 \scp,lines
 \et,
 \scp,mes,frame

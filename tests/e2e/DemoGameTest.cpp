@@ -36,17 +36,19 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     // The demo writes its settings and error log into its own folder: play a copy.
     fs::copy(game, work / "demo", fs::copy_options::recursive);
     const fs::path err = work / "err.txt", dump = work / "dump.txt";
-    // 20 ms a frame. One round of the scenes takes about 10 s: the morning
+    // 20 ms a frame. One round of the scenes takes about 17.6 s: the morning
     // cross-fade from black (0-1.2 s), Aoi gliding in (to 2.6 s), Ren and the
     // star (to 4 s), Aoi's line typed in the message window and turned by
-    // Auto mode (to about 6.4 s), the dusk wipe through the rule picture with
-    // the camera drifting, both fading away, the colour fade to night (black
-    // at 10 s), and the morning again.
-    const int frames[] = {0, 190, 260, 300, 340, 440, 500, 580};
-    constexpr int kShots = 8;
+    // Auto mode (to about 6.3 s), the choice of three buttons (left to its
+    // six-second limit here: the hills) and its answer (to about 14 s), the
+    // dusk wipe through the rule picture with the camera drifting, both
+    // fading away, the colour fade to night (black at 17.6 s), and the
+    // morning again.
+    const int frames[] = {0, 190, 260, 300, 400, 720, 820, 880, 960};
+    constexpr int kShots = 9;
     std::string args;
     for (int f : frames) args += " --screenshot " + std::to_string(f) + ":" + (work / ("s" + std::to_string(f) + ".png")).string();
-    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 760" + args + " --dump-vars " +
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 1150" + args + " --dump-vars " +
                              dump.string() + " " + (work / "demo").string() + " >/dev/null 2>" + err.string());
     std::string errText;
     zel::ReadWholeFile(err.string(), errText);
@@ -87,22 +89,28 @@ TEST(DemoGame, PlaysThroughItsScenesWithoutAnError) {
     EXPECT_GT(count(shot[2], 70, 550, 700, 600, white), 100);
     EXPECT_GT(count(shot[2], 70, 550, 700, 600, yellow), 30);
     EXPECT_GT(count(shot[3], 70, 600, 1240, 650, white), 50);
+    // The choice: three buttons in a row, the river's waves in the middle one.
+    auto wave = [&](uint32_t c) { return b(c) > 180 && r(c) < 120; };
+    EXPECT_GT(count(shot[4], 560, 410, 720, 480, wave), 100);
+    EXPECT_GT(count(shot[4], 260, 410, 440, 480, [&](uint32_t c) { return g(c) > 140 && r(c) < 120 && b(c) < 120; }),
+              100);  // the hill
     // Half way through the wipe: dusk already in at the top right, the day
     // still at the top left (the new scene comes in where the rule picture is
     // brightest).
-    const uint32_t dayLeft = shot[4].At(40, 40), duskRight = shot[4].At(1240, 40);
+    const uint32_t dayLeft = shot[5].At(40, 40), duskRight = shot[5].At(1240, 40);
     EXPECT_GT(b(dayLeft), 0xB0) << std::hex << dayLeft;
     EXPECT_LT(b(duskRight), 0xB0) << std::hex << duskRight;
     // Dusk with the two gone: reddish low sky where Aoi stood.
-    EXPECT_GT(r(shot[5].At(420, 500)), b(shot[5].At(420, 500))) << std::hex << shot[5].At(420, 500);
+    EXPECT_GT(r(shot[6].At(420, 500)), b(shot[6].At(420, 500))) << std::hex << shot[6].At(420, 500);
     // Night: black, then the morning of the next round.
-    for (int c = 0; c < 3; ++c) EXPECT_LT(int((shot[6].At(640, 360) >> (8 * c)) & 0xFF), 0x10);
-    EXPECT_GT(b(shot[7].At(640, 40)), 0xB0) << std::hex << shot[7].At(640, 40);
+    for (int c = 0; c < 3; ++c) EXPECT_LT(int((shot[7].At(640, 360) >> (8 * c)) & 0xFF), 0x10);
+    EXPECT_GT(b(shot[8].At(640, 40)), 0xB0) << std::hex << shot[8].At(640, 40);
 
     std::string vars;
     ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
     EXPECT_EQ(GlobalInt(vars, "loops"), "1") << vars;
-    EXPECT_EQ(GlobalInt(vars, "scene"), "3") << vars;  // 15 s: the second round's talk
+    EXPECT_EQ(GlobalInt(vars, "scene"), "3") << vars;  // 23 s: the second round's talk
+    EXPECT_EQ(GlobalInt(vars, "choice"), "1") << vars;  // nobody chose: the hills
     fs::remove_all(work);
 }
 
@@ -119,6 +127,24 @@ double Correlation(const std::vector<int16_t>& s, double t1, double t2) {
         num += x * y, da += x * x, db += y * y;
     }
     return da > 0 && db > 0 ? num / std::sqrt(da * db) : 0;
+}
+
+// A player's click on the middle button takes the story to the river.
+TEST(DemoGame, AClickOnAButtonChoosesTheBranch) {
+    const fs::path work = fs::temp_directory_path() / ("zel_demo_choice_" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work);
+    fs::copy(fs::path(ZEL_DEMO_DIR), work / "demo", fs::copy_options::recursive);
+    const fs::path input = work / "play.txt", dump = work / "dump.txt", err = work / "err.txt";
+    ASSERT_TRUE(zel::AtomicWriteFile(input.string(), "# the river button, while the choice waits\n450 click 640 445\n"));
+    ASSERT_EQ(Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 600 --input " + input.string() +
+                    " --dump-vars " + dump.string() + " " + (work / "demo").string() + " >/dev/null 2>" + err.string()),
+              0);
+    std::string vars;
+    ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
+    EXPECT_EQ(GlobalInt(vars, "choice"), "2") << vars;
+    EXPECT_NE(vars.find("2\tplace\tstr\t1\triver\n"), std::string::npos) << vars;
+    fs::remove_all(work);
 }
 
 // The music's loop tag sends it back from 12 s to 2 s: past its first turn the

@@ -99,6 +99,42 @@ def main():
         glow = max(0, 1 - r / 23)
         return (255, lerp(210, 250, glow), lerp(90, 200, glow), alpha)
     write_png(os.path.join(ROOT, "games", "demo", "anim", "star.png"), 48, 48, star)
+    # Three choice buttons (200 x 90): a rounded panel with an icon — a sun
+    # over a hill, waves, a house.
+    def button(icon):
+        def pixel(x, y):
+            # Rounded corners of radius 16.
+            cx = min(max(x, 16), 183)
+            cy = min(max(y, 16), 73)
+            d = math.hypot(x - cx, y - cy)
+            if d > 16.5:
+                return (0, 0, 0, 0)
+            edge = d > 13.5
+            base = (245, 240, 225) if not edge else (90, 70, 50)
+            c = icon(x - 100, y - 45)
+            if c and not edge:
+                base = c
+            return (base[0], base[1], base[2], 235)
+        return pixel
+    def hill(dx, dy):
+        if dx * dx + (dy + 12) ** 2 <= 11 ** 2 and dx > -30:
+            return (240, 180, 40)
+        if dy > 10 - 12 * math.cos(dx / 25.0) and abs(dx) < 60:
+            return (90, 160, 80)
+        return None
+    def waves(dx, dy):
+        for row in (-12, 4, 20):
+            if abs(dx) < 60 and abs(dy - row - 5 * math.sin(dx / 7.0)) < 2.5:
+                return (60, 120, 220)
+        return None
+    def house(dx, dy):
+        if abs(dx) < 30 and 0 <= dy < 28:
+            return (200, 80, 60) if not (abs(dx) < 7 and dy > 12) else (90, 60, 40)
+        if dy < 0 and dy > -30 + abs(dx) * 0.8 and abs(dx) < 38:
+            return (120, 60, 50)
+        return None
+    for name, icon in (("btn_hill", hill), ("btn_river", waves), ("btn_town", house)):
+        write_png(os.path.join(demo, name + ".png"), 200, 90, button(icon))
     # The end-to-end image game: a 40 x 20 picture, opaque, red with a blue right half.
     write_png(os.path.join(ROOT, "tests", "games", "images", "pic.png"), 40, 20,
               lambda x, y: (220, 30, 30, 255) if x < 20 else (30, 30, 220, 255))

@@ -17,7 +17,7 @@ struct TDialogButton {
     std::string accelerator;  // the character after the caption's first "(", or empty
 };
 
-struct TDialogSpec {
+struct TDialogContent {
     std::string caption;  // the window caption, placeholders applied
     std::string text;     // the body, placeholders applied
     std::vector<TDialogButton> buttons;

@@ -1,4 +1,4 @@
-// A dialog of the widget kit: a TDialogSpec laid out in a panel at the centre
+// A dialog of the widget kit: a TDialogContent laid out in a panel at the centre
 // of the screen, driven by kit events. It knows nothing of windows, so tests
 // drive it with events and look at the picture it draws.
 #pragma once
@@ -17,7 +17,7 @@ class TKitDialog {
 public:
     enum class Step { Running, Done, Refused };
 
-    TKitDialog(TDialogSpec spec, const TKitPainter& painter);
+    TKitDialog(TDialogContent content, const TKitPainter& painter);
     // Checks the field's text when the button of result 1 is pressed: empty
     // accepts (sjis the text to keep), else the message to show.
     std::function<std::string(std::string_view utf8, std::string& sjis)> check;
@@ -41,7 +41,7 @@ private:
     Step Press(size_t button);
     void MoveFocus(int32_t by);
 
-    TDialogSpec spec_;
+    TDialogContent content_;
     const TKitPainter& painter_;
     TKitPanel panel_;
     TKitLabel body_, note_;

@@ -81,17 +81,17 @@ int TKitDialogHost::ConfirmClose(const std::string& text, const std::string& exi
 
 int TKitDialogHost::TextInput(const TTextInputRequest& request, std::string& text) {
     if (!surface_.Ready()) return fallback_.TextInput(request, text);
-    TDialogSpec spec;
-    spec.caption = request.caption.empty() ? Title() : request.caption;
-    spec.text = request.prompt.empty() ? request.group : request.prompt;
-    spec.note = request.note;
-    spec.hasField = true;
-    spec.fieldText = text;
-    spec.buttons.push_back(MakeButton(request.ok.empty() ? std::string("OK") : request.ok, 1));
-    if (!request.cancel.empty()) spec.buttons.push_back(MakeButton(request.cancel, 0));
-    spec.enterButton = 0;
-    spec.closeResult = 0;
-    TKitDialog d(std::move(spec), painter_);
+    TDialogContent content;
+    content.caption = request.caption.empty() ? Title() : request.caption;
+    content.text = request.prompt.empty() ? request.group : request.prompt;
+    content.note = request.note;
+    content.hasField = true;
+    content.fieldText = text;
+    content.buttons.push_back(MakeButton(request.ok.empty() ? std::string("OK") : request.ok, 1));
+    if (!request.cancel.empty()) content.buttons.push_back(MakeButton(request.cancel, 0));
+    content.enterButton = 0;
+    content.closeResult = 0;
+    TKitDialog d(std::move(content), painter_);
     d.check = [&request](std::string_view utf8, std::string& sjis) { return CheckTextAnswer(request, utf8, sjis); };
     const int32_t r = Run(d);
     text = d.FieldText();

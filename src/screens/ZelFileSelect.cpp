@@ -15,6 +15,7 @@
 #include "base/SjisText.h"
 #include "graphics/ARGB8888Lib.h"
 #include "records/ZelSaveData.h"
+#include "screens/LayoutText.h"
 
 namespace zel {
 
@@ -28,30 +29,11 @@ int32_t Number(std::string_view s) {
     return static_cast<int32_t>(std::clamp<int64_t>(ParseDecimalOrHex(TrimBlanks(s), 0), INT32_MIN, INT32_MAX));
 }
 
-struct TLayout {
-    std::vector<std::pair<std::string, std::string>> entries;  // both lower-cased
-    std::string Get(const std::string& key) const {
-        for (const auto& e : entries)
-            if (e.first == key) return e.second;
-        return {};
-    }
-    std::vector<std::string> Fields(const std::string& key) const {
-        std::vector<std::string> f = SplitFields(",", Get(key));
-        if (f.size() < 4) f.resize(4);
-        return f;
-    }
-};
-
-TLayout ReadLayout(const std::string& text) {
-    TLayout l;
-    for (const std::string& raw : SplitFields("\n", text)) {
-        std::string_view line = raw;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
-        l.entries.emplace_back(AsciiLower(TrimBlanks(line.substr(0, eq))), AsciiLower(TrimBlanks(line.substr(eq + 1))));
-    }
-    return l;
+// A layout value split at commas, at least four fields.
+std::vector<std::string> Fields(const TLayoutText& l, const std::string& key) {
+    std::vector<std::string> f = SplitFields(",", l.Get(key));
+    if (f.size() < 4) f.resize(4);
+    return f;
 }
 
 std::string Two(int32_t v) {
@@ -243,7 +225,7 @@ void TZelFileselect::LoadLayout(bool save) {
 }
 
 void TZelFileselect::Parse(const std::string& text) {
-    const TLayout l = ReadLayout(text);
+    const TLayoutText l = ReadLayoutText(text);
     layoutKind_ = Number(l.Get("mode"));
     slots_ = std::clamp(Number(l.Get("pagedatacount")), 0, kMaxSlots);
     blend_ = static_cast<uint32_t>(ParseDecimalOrHex(l.Get("blendcolor"), 0));
@@ -256,10 +238,10 @@ void TZelFileselect::Parse(const std::string& text) {
     emptySelectText_ = l.Get("fileemptyselecttext");
     noDataFile_ = l.Get("nodata");
     auto make = [&](const std::string& k, bool withText) {
-        const std::vector<std::string> files = l.Fields(k + "filename");
-        const std::vector<std::string> pos = l.Fields(k + "position");
-        const std::vector<std::string> hit = l.Fields(k + "hitsize");
-        const std::vector<std::string> ta = l.Fields(k + "textsize");
+        const std::vector<std::string> files = Fields(l, k + "filename");
+        const std::vector<std::string> pos = Fields(l, k + "position");
+        const std::vector<std::string> hit = Fields(l, k + "hitsize");
+        const std::vector<std::string> ta = Fields(l, k + "textsize");
         const TMenuRect r{Number(hit[0]), Number(hit[1]), Number(hit[2]), Number(hit[3])};
         TMenuRect tr;
         if (withText) tr = {Number(ta[0]), Number(ta[1]), Number(ta[2]), Number(ta[3])};
@@ -593,7 +575,7 @@ std::string TZelFileselect::QuickSaveName() const {
 
 std::string TZelFileselect::QuickLoadChoice() {
     const std::optional<std::string> text = host_.ReadGameFile(kQuickLayout);
-    const TLayout l = ReadLayout(text ? *text : std::string());
+    const TLayoutText l = ReadLayoutText(text ? *text : std::string());
     const int32_t count = std::max(0, std::min(host_.QuickSaveCount(), 1024));
     std::vector<std::string> lines;
     std::vector<bool> enabled;

@@ -6,6 +6,7 @@
 #include "base/Sjis.h"
 #include "base/SjisText.h"
 #include "graphics/ARGB8888Lib.h"
+#include "screens/LayoutText.h"
 
 namespace zel {
 
@@ -34,44 +35,6 @@ std::vector<std::string> Fields(std::string_view value) {
     return f;
 }
 
-struct TLayoutText {
-    std::vector<std::pair<std::string, std::string>> entries;  // key lower-cased, value lower-cased
-    const std::string* Find(const std::string& key) const {
-        for (const auto& e : entries)
-            if (e.first == key) return &e.second;
-        return nullptr;
-    }
-    std::string Get(const std::string& key) const {
-        const std::string* v = Find(key);
-        return v ? *v : std::string();
-    }
-    // One more than the highest index of "prefix[i]." keys.
-    int64_t IndexBound(std::string_view prefix) const {
-        int64_t most = 0;
-        for (const auto& e : entries) {
-            if (e.first.compare(0, prefix.size(), prefix) != 0) continue;
-            const size_t close = e.first.find(']', prefix.size());
-            if (close == std::string::npos) continue;
-            int64_t i = -1;
-            const auto r = std::from_chars(e.first.data() + prefix.size(), e.first.data() + close, i);
-            if (r.ec == std::errc() && r.ptr == e.first.data() + close && i >= 0 && i < kMaxEntries)
-                most = std::max(most, i + 1);
-        }
-        return most;
-    }
-};
-
-TLayoutText ReadLayout(const std::string& text) {
-    TLayoutText l;
-    for (const std::string& raw : SplitFields("\n", text)) {
-        std::string_view line = raw;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
-        l.entries.emplace_back(AsciiLower(TrimBlanks(line.substr(0, eq))), AsciiLower(TrimBlanks(line.substr(eq + 1))));
-    }
-    return l;
-}
 
 std::string Word(const std::string& action) {
     const size_t colon = action.find(':');
@@ -112,14 +75,14 @@ void TZelMenu::LoadLayout() {
 }
 
 void TZelMenu::Parse(const std::string& text) {
-    const TLayoutText l = ReadLayout(text);
+    const TLayoutText l = ReadLayoutText(text);
     blend_ = static_cast<uint32_t>(ParseNumber(l.Get("blendcolor")));
     beginMute_ = Clamp32(ParseNumber(l.Get("beginmutetime")));
     endMute_ = Clamp32(ParseNumber(l.Get("endmutetime")));
     clickMute_ = Clamp32(ParseNumber(l.Get("clickmutetime")));
     // The counts are bounded by the entries the layout really has.
-    const int64_t buttons = std::clamp<int64_t>(ParseNumber(l.Get("buttoncount")), 0, l.IndexBound("btn["));
-    const int64_t images = std::clamp<int64_t>(ParseNumber(l.Get("imagecount")), 0, l.IndexBound("img["));
+    const int64_t buttons = std::clamp<int64_t>(ParseNumber(l.Get("buttoncount")), 0, l.IndexBound("btn[", kMaxEntries));
+    const int64_t images = std::clamp<int64_t>(ParseNumber(l.Get("imagecount")), 0, l.IndexBound("img[", kMaxEntries));
     auto make = [&](const std::string& prefix, int64_t i) {
         const std::string k = prefix + "[" + std::to_string(i) + "].";
         const std::vector<std::string> files = Fields(l.Get(k + "filename"));

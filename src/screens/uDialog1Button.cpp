@@ -2,9 +2,9 @@
 
 namespace zel {
 
-TDialogSpec MakeMessageDialog(std::string_view caption, std::string_view text, std::string_view button,
+TDialogContent MakeMessageDialog(std::string_view caption, std::string_view text, std::string_view button,
                               std::string_view appTitle) {
-    TDialogSpec d;
+    TDialogContent d;
     d.caption = ApplyCaption(caption, appTitle);
     d.text = ApplyBody(text, "\r\n");
     d.buttons.push_back(MakeButton(button.empty() ? "OK" : std::string(button), 0));

@@ -2,9 +2,9 @@
 
 namespace zel {
 
-TDialogSpec MakeConfirmDialog(std::string_view caption, std::string_view text, std::string_view yes,
+TDialogContent MakeConfirmDialog(std::string_view caption, std::string_view text, std::string_view yes,
                               std::string_view no, std::string_view appTitle) {
-    TDialogSpec d;
+    TDialogContent d;
     d.caption = ApplyCaption(caption, appTitle);
     d.text = ApplyBody(text, "\r\n");
     d.buttons.push_back(MakeButton(yes.empty() ? "Yes" : std::string(yes), 1));

@@ -5,7 +5,7 @@
 
 namespace zel {
 
-TDialogSpec MakeConfirm3Dialog(std::string_view caption, std::string_view text, std::string_view yes,
+TDialogContent MakeConfirm3Dialog(std::string_view caption, std::string_view text, std::string_view yes,
                                std::string_view no, std::string_view cancel, std::string_view appTitle);
 
 }  // namespace zel

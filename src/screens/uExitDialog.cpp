@@ -2,9 +2,9 @@
 
 namespace zel {
 
-TDialogSpec MakeExitDialog(std::string_view caption, std::string_view text, std::string_view exitCaption,
+TDialogContent MakeExitDialog(std::string_view caption, std::string_view text, std::string_view exitCaption,
                            std::string_view cancelCaption, std::string_view titleCaption, std::string_view appTitle) {
-    TDialogSpec d;
+    TDialogContent d;
     d.caption = ApplyCaption(caption, appTitle);
     d.text = ApplyBody(text, "\n\r");
     d.buttons.push_back(MakeButton(exitCaption.empty() ? "Yes" : std::string(exitCaption), 1));

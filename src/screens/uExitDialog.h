@@ -7,7 +7,7 @@
 
 namespace zel {
 
-TDialogSpec MakeExitDialog(std::string_view caption, std::string_view text, std::string_view exitCaption,
+TDialogContent MakeExitDialog(std::string_view caption, std::string_view text, std::string_view exitCaption,
                            std::string_view cancelCaption, std::string_view titleCaption, std::string_view appTitle);
 
 }  // namespace zel

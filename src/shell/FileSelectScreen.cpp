@@ -15,6 +15,7 @@
 #include "screens/ZelFileSelect.h"
 #include "script/ZelScriptLib.h"
 #include "shell/EngineScript.h"
+#include "shell/ScreenCanvas.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
 #include "shell/ZelSystemLib.h"
@@ -225,19 +226,9 @@ public:
         return std::make_unique<TFileEntry>(files_, resources_, Cells(), fonts_, first, second, x, y, z, hit,
                                             textArea);
     }
-    TARGB8888* DrawTarget() override {
-        if (!game_) return nullptr;
-        TARGB8888CellDraw& cells = Cells();
-        if (canvas_.Width() != cells.Width() || canvas_.Height() != cells.Height())
-            canvas_.NewImage(cells.Width(), cells.Height(), 0xFF000000u);
-        return &canvas_;
-    }
+    TARGB8888* DrawTarget() override { return game_ ? canvas_.Target(Cells()) : nullptr; }
     void ShowDrawn() override {
-        if (!game_) return;
-        TARGB8888CellDraw& cells = Cells();
-        canvas_.Touch();
-        cells.AddImageCell(0, 0, 0, 0, canvas_.Width(), canvas_.Height(), -1, 0, &canvas_, 0, 255, 0, 0xFFFFFFFFu, 0);
-        cells.Render(game_->Screen().Graphic().Background(), false, kTopLayerLimit);
+        if (game_) canvas_.Show(Cells(), game_->Screen().Graphic().Background());
     }
 
 private:
@@ -251,7 +242,7 @@ private:
     TZelSystem* system_ = nullptr;
     TEngineScript* game_ = nullptr;
     TAnimationResources resources_;
-    TARGB8888 canvas_;
+    TScreenCanvas canvas_;
     TZelFileselect screen_;  // last: its entries use the resources and the canvas
 };
 

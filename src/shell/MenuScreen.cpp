@@ -19,6 +19,7 @@
 #include "scriptdata/ZelCalculationLib.h"
 #include "scriptdata/ZelReturnValue.h"
 #include "shell/EngineScript.h"
+#include "shell/ScreenCanvas.h"
 #include "shell/ScriptScreen.h"
 #include "shell/ZelSystemLib.h"
 #include "shell/uInputDevice.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr size_t kMenuLayoutSlot = 2;  // load, save, menu, log
 constexpr int32_t kHideMs = 150;       // the fade of a hidden entry
 constexpr int32_t kLockedAlpha = 96;   // a locked entry shows faintly
-constexpr int32_t kTopLayerLimit = 0xFFFF;  // every layer a script draws on
 
 // One entry: its first picture normally, its second while hovered or checked.
 // The hit rectangle is relative to the entry's position; an empty one is the
@@ -173,19 +173,9 @@ public:
     }
     // The menu draws the backdrop here; ShowDrawn lays it under the entries'
     // cells and renders the cell drawer's frame, which the shell presents.
-    TARGB8888* DrawTarget() override {
-        if (!game_) return nullptr;
-        TARGB8888CellDraw& cells = Cells();
-        if (canvas_.Width() != cells.Width() || canvas_.Height() != cells.Height())
-            canvas_.NewImage(cells.Width(), cells.Height(), 0xFF000000u);
-        return &canvas_;
-    }
+    TARGB8888* DrawTarget() override { return game_ ? canvas_.Target(Cells()) : nullptr; }
     void ShowDrawn() override {
-        if (!game_) return;
-        TARGB8888CellDraw& cells = Cells();
-        canvas_.Touch();
-        cells.AddImageCell(0, 0, 0, 0, canvas_.Width(), canvas_.Height(), -1, 0, &canvas_, 0, 255, 0, 0xFFFFFFFFu, 0);
-        cells.Render(game_->Screen().Graphic().Background(), false, kTopLayerLimit);
+        if (game_) canvas_.Show(Cells(), game_->Screen().Graphic().Background());
     }
 
 private:
@@ -197,7 +187,7 @@ private:
     TZelSystem* system_ = nullptr;
     TEngineScript* game_ = nullptr;
     TAnimationResources resources_;
-    TARGB8888 canvas_;
+    TScreenCanvas canvas_;
     TZelMenu menu_;  // last: its entries use the resources and the canvas
 };
 

@@ -16,14 +16,14 @@ namespace zel {
 namespace {
 
 TEST(DialogModel, PlaceholdersInCaptionAndBody) {
-    const TDialogSpec m = MakeMessageDialog("", "one%%%Ntwo%%%n", "", "Game");
+    const TDialogContent m = MakeMessageDialog("", "one%%%Ntwo%%%n", "", "Game");
     EXPECT_EQ(m.caption, "Game");
     EXPECT_EQ(m.text, "one\r\ntwo\r\n");
     ASSERT_EQ(m.buttons.size(), 1u);
     EXPECT_EQ(m.buttons[0].caption, "OK");
     EXPECT_EQ(MakeConfirmDialog("[%%%APP]", "x", "", "", "T").caption, "[T]");
     // The close dialog breaks its lines with LF CR and focuses cancel.
-    const TDialogSpec c = MakeExitDialog("", "a%%%nb", "", "", "", "T");
+    const TDialogContent c = MakeExitDialog("", "a%%%nb", "", "", "", "T");
     EXPECT_EQ(c.text, "a\n\rb");
     ASSERT_EQ(c.buttons.size(), 3u);
     EXPECT_EQ(c.buttons[c.focus].result, -1);
@@ -35,7 +35,7 @@ TEST(DialogModel, PlaceholdersInCaptionAndBody) {
 
 TEST(DialogModel, ResultsAndDefaultCaptions) {
     struct Case {
-        TDialogSpec spec;
+        TDialogContent content;
         std::vector<std::string> captions;
         std::vector<int32_t> results;
         int32_t closed;
@@ -47,17 +47,17 @@ TEST(DialogModel, ResultsAndDefaultCaptions) {
         {MakeExitDialog("", "t", "Quit", "Stay", "Title", ""), {"Quit", "Title", "Stay"}, {1, 0, -1}, -1},
     };
     for (const Case& c : cases) {
-        ASSERT_EQ(c.spec.buttons.size(), c.captions.size());
+        ASSERT_EQ(c.content.buttons.size(), c.captions.size());
         for (size_t i = 0; i < c.captions.size(); ++i) {
-            EXPECT_EQ(c.spec.buttons[i].caption, c.captions[i]);
-            EXPECT_EQ(c.spec.buttons[i].result, c.results[i]);
+            EXPECT_EQ(c.content.buttons[i].caption, c.captions[i]);
+            EXPECT_EQ(c.content.buttons[i].result, c.results[i]);
         }
-        EXPECT_EQ(c.spec.closeResult, c.closed);
+        EXPECT_EQ(c.content.closeResult, c.closed);
     }
 }
 
 TEST(DialogModel, Accelerators) {
-    const TDialogSpec d = MakeConfirm3Dialog("", "t", "Save (Y)", Sj("いいえ(N)"), "Cancel(l)", "");
+    const TDialogContent d = MakeConfirm3Dialog("", "t", "Save (Y)", Sj("いいえ(N)"), "Cancel(l)", "");
     EXPECT_EQ(d.buttons[0].accelerator, "Y");
     EXPECT_EQ(FindAccelerator(d.buttons, "y"), 0);
     EXPECT_EQ(FindAccelerator(d.buttons, "Y"), 0);

@@ -164,9 +164,9 @@ TEST(KitDialog, ScreenshotsShowTheButtonsWhereTheLayoutPutsThem) {
     TKitPainter painter(&fonts);
     struct Case {
         const char* name;
-        TDialogSpec spec;
+        TDialogContent content;
     };
-    TDialogSpec input;
+    TDialogContent input;
     input.caption = Sj("テキスト入力ダイアログ");
     input.text = Sj("入力してください。");
     input.note = PlayerTextLimitLabel(10);
@@ -184,7 +184,7 @@ TEST(KitDialog, ScreenshotsShowTheButtonsWhereTheLayoutPutsThem) {
     std::filesystem::create_directories(dir);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TKitDialog d(c.spec, painter);
+        TKitDialog d(c.content, painter);
         TARGB8888 backdrop, frame;
         backdrop.NewImage(640, 480, 0xFF336699u);
         d.Layout(640, 480);
@@ -197,7 +197,7 @@ TEST(KitDialog, ScreenshotsShowTheButtonsWhereTheLayoutPutsThem) {
         // Outside the panel: the backdrop shaded to half.
         EXPECT_EQ(frame.Pixel(2, 2) & 0xFFFFFF, 0x19324Bu);
         const auto& buttons = d.Buttons();
-        ASSERT_EQ(buttons.size(), c.spec.buttons.size());
+        ASSERT_EQ(buttons.size(), c.content.buttons.size());
         EXPECT_EQ(buttons.back().rect.right, panel.right - 16);
         EXPECT_EQ(buttons.back().rect.bottom, panel.bottom - 16);
         for (size_t i = 0; i < buttons.size(); ++i) {
@@ -216,7 +216,7 @@ TEST(KitDialog, ScreenshotsShowTheButtonsWhereTheLayoutPutsThem) {
                 for (int32_t x = r.left + 3; x < r.right - 3 && !ink; ++x) ink = frame.Pixel(x, y) != kitcolour::Button;
             EXPECT_TRUE(ink);
         }
-        if (c.spec.hasField) {
+        if (c.content.hasField) {
             const TKitRect f = d.Field().rect;
             EXPECT_EQ(frame.Pixel(f.left, f.top), kitcolour::Focus);
             EXPECT_LT(f.bottom, buttons[0].rect.top);

@@ -80,25 +80,34 @@ TEST(ZelSystemTick, PacingTable) {
     }
 }
 
-TEST(ZelSystemTick, SleepsOnlyWhenMoreThanFourMsRemainAndNeverOver97) {
-    Rig r(5);  // 100 ms interval
+TEST(ZelSystemTick, EveryWaitingTickSleepsAndNoneOversleepsTheFrame) {
+    // Ms since the last frame (100 ms interval) -> what one waiting tick
+    // sleeps: a long wait is clamped to 100 and ends 3 ms early, the last
+    // ms go one at a time, so the loop never spins while it waits.
+    const struct { uint64_t since; uint32_t slept; } waits[] = {
+        {0, 97}, {94, 3}, {95, 2}, {96, 1}, {99, 1}, {100, 1},
+    };
+    for (const auto& w : waits) {
+        Rig r(5);
+        r.NextFrame();
+        r.clock.Advance(w.since);
+        r.clock.LastSleepCountReset();
+        EXPECT_EQ(r.sys.Tick(), 0);
+        EXPECT_FALSE(r.sys.LastTickRanFrame()) << w.since << " ms after the frame";
+        EXPECT_EQ(r.clock.SleepCount(), 1u) << w.since << " ms after the frame";
+        EXPECT_EQ(r.clock.TotalSlept(), w.slept) << w.since << " ms after the frame";
+    }
+    // Sleeping alone reaches the frame exactly when it is due, and a due
+    // frame runs without sleeping.
+    Rig r(5);
     r.NextFrame();
-    // Right after a frame: due = 100, clamped to 100 -> sleep 97.
+    const uint64_t start = r.clock.NowMs();
     r.clock.LastSleepCountReset();
-    EXPECT_EQ(r.sys.Tick(), 0);
-    EXPECT_EQ(r.clock.TotalSlept(), 97u);
-    // 3 ms remain: no sleep, no frame.
-    r.clock.LastSleepCountReset();
-    EXPECT_EQ(r.sys.Tick(), 0);
-    EXPECT_EQ(r.clock.SleepCount(), 0u);
-    r.clock.Advance(5);  // due -2: the frame runs
-    r.sys.Tick();
+    do r.sys.Tick();
+    while (!r.sys.LastTickRanFrame() && r.clock.NowMs() - start < 200);
     EXPECT_TRUE(r.sys.LastTickRanFrame());
-    // With 6 ms left the loop sleeps 3.
-    r.clock.Advance(94);
-    r.clock.LastSleepCountReset();
-    r.sys.Tick();
-    EXPECT_EQ(r.clock.TotalSlept(), 3u);
+    EXPECT_EQ(r.clock.NowMs() - start, 101u);
+    EXPECT_EQ(r.clock.SleepCount(), 5u);  // 97, then four of 1 ms
 }
 
 TEST(ZelSystemTick, ElapsedIsClampedAndNoWaitRunsBackToBack) {

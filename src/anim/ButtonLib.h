@@ -97,6 +97,9 @@ public:
     // The row under the pointer toggled, its index returned; -1 when the
     // pointer is on no row (or the mask misses the window's).
     int32_t ClickRow(uint32_t mask);
+    void SetRowToggled(int32_t i, bool on) {
+        if (i >= 0 && i < count_) toggled_[static_cast<size_t>(i)] = on ? 1 : 0;
+    }
 
     int32_t RowCount() const { return count_; }
     int32_t RowStartX(int32_t i) const { return Slot(startX_, i); }

@@ -357,6 +357,11 @@ bool TMessageLib::PageFull() {
     return true;
 }
 
+void TMessageLib::MovePenBy(int32_t dx, int32_t dy) {
+    penX_ = SatInt32(int64_t{penX_} + dx);
+    penY_ = SatInt32(int64_t{penY_} + dy);
+}
+
 void TMessageLib::NewLine(int32_t advance) {
     const int64_t a = advance > 0 ? advance : int64_t{std::max(lineHeight_, charH_)} + pitchY_;
     if (!vertical_) {

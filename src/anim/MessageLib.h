@@ -169,6 +169,16 @@ public:
     void SetVoiceSkip(int32_t v) { voiceSkip_ = v; }
     void SetVoiceStart(int32_t ms) { voiceStart_ = ms; }
     void SetVoiceLevel(int32_t v) { voiceLevel_ = v; }
+    // For owners that lay rows out themselves (the backlog list): the text
+    // colour (and the one "[c]" returns to), the character size and the pen
+    // set at once rather than through codes, so that codes the window has
+    // disabled do not hold them back.
+    void SetColourNow(uint32_t colour) { colour_ = prevColour_ = colour; }
+    void SetSizeNow(int32_t w, int32_t h) {
+        charW_ = w;
+        charH_ = h;
+    }
+    void MovePenBy(int32_t dx, int32_t dy);
 
     // ---- Voice and log ----
     void PlayVoice(const std::string& name, bool play);

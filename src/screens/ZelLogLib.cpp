@@ -108,6 +108,12 @@ TLogLayout TLogLayout::Parse(std::string_view text) {
     v.List("Font.Size", {&l.fontWidth, &l.fontHeight});
     l.fontNo = v.Int("Font.FontNo", 0);
     l.returnSpace = v.Int("Font.ReturnSpace", 0);
+    v.List("Ruby.Position", {&l.rubyX, &l.rubyY});
+    v.List("Ruby.Pitch", {&l.rubyPitchX, &l.rubyPitchY});
+    v.List("Ruby.Size", {&l.rubyWidth, &l.rubyHeight});
+    l.rubyFontNo = v.Int("Ruby.FontNo", 0);
+    l.scrollVertical = v.Int("scrollbar.type", 0) == 1;
+    v.List("ScrollBar.Position", {&l.scrollX, &l.scrollY, &l.scrollLayer});
     l.voiceIcon = v.Text("VoiceIconImage");
     l.scrollKnob = v.Text("scrollbar.button.filename");
     l.scrollTrack = v.Text("scrollbar.bar.filename");
@@ -152,7 +158,10 @@ void TZelLog::Open() {
     closeRequested_ = false;
 }
 
-void TZelLog::SetScrollValue(int32_t v) { value_ = std::clamp(v, 0, maximum_); }
+void TZelLog::SetScrollValue(int32_t v) {
+    value_ = std::clamp(v, 0, maximum_);
+    if (widgets_) widgets_->Rescroll(value_);
+}
 
 void TZelLog::Down(int32_t by) {
     if (AtBottom()) closeRequested_ = true;
@@ -164,16 +173,10 @@ int32_t TZelLog::Step(int32_t elapsedMs, const TLogInput& in) {
     muteMs_ = std::max(0, muteMs_ - std::max(0, elapsedMs));
     if (muteMs_ > 0) return 0;
     if (closeRequested_) return -1;
-    if (in.leftReleased) {
-        const int32_t x = in.x - layout_.listX, y = in.y - layout_.listY;
-        const std::vector<int32_t> shown = VisibleEntries(static_cast<int32_t>(rowBounds_.size()));
-        for (size_t i = 0; i < rowBounds_.size() && i < shown.size(); ++i) {
-            const TLogRect& r = rowBounds_[i];
-            if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
-                ReplayVoice(shown[i]);
-                break;
-            }
-        }
+    if (widgets_) widgets_->Pointer(in.x, in.y, in.leftHeld);
+    if (in.leftReleased && widgets_) {
+        for (int32_t entry : widgets_->ClickRows()) ReplayVoice(entry);
+        widgets_->ClickBar(in.x, in.y);
     }
     if (in.rightReleased) closeRequested_ = true;
     if (in.wheel > 0) SetScrollValue(value_ - 1);

@@ -17,6 +17,8 @@
 //   BorderLineColor (0), msg.SelectColor ($88FFFFFF), msg.Space (0)
 //   msg.position (0,0), msg.HitSize and msg.TextSize (0,0,600,800)
 //   Font.Size (24,24), Font.Pitch (0,0), Font.FontNo (0), Font.ReturnSpace (0)
+//   Ruby.Position (0,0), Ruby.Pitch (0,0), Ruby.Size (24,24), Ruby.FontNo (0)
+//   scrollbar.type (0 horizontal, 1 vertical), ScrollBar.Position (0,0,0: x, y, layer)
 //   CharctorImagePosition, VoiceIconImagePosition (0,0)
 //   LockColor, LockSize, LockFontNo, LockPitch ("true" in any case: on)
 //   no[0] .. no[31]         name styles: row colour (0), text colour (-1),
@@ -59,7 +61,10 @@ struct TLogLayout {
     int32_t listX = 0, listY = 0, space = 0;
     TLogRect hitArea{0, 0, 600, 800}, textArea{0, 0, 600, 800};
     int32_t fontWidth = 24, fontHeight = 24, pitchX = 0, pitchY = 0, fontNo = 0, returnSpace = 0;
+    int32_t rubyX = 0, rubyY = 0, rubyPitchX = 0, rubyPitchY = 0, rubyWidth = 24, rubyHeight = 24, rubyFontNo = 0;
     int32_t pictureX = 0, pictureY = 0, iconX = 0, iconY = 0;
+    bool scrollVertical = false;
+    int32_t scrollX = 0, scrollY = 0, scrollLayer = 0;
     std::array<TLogNameStyle, 32> styles;
 
     // Reads the layout text; every value missing or unreadable keeps its default.
@@ -88,6 +93,24 @@ struct TLogInput {
     bool leftReleased = false, rightReleased = false;
     int32_t wheel = 0;  // > 0 up, < 0 down
     std::vector<int32_t> keysPressed;  // virtual-key codes
+    bool leftHeld = false;  // drags the scroll bar's knob
+};
+
+// The screen's widgets as the behaviour drives them: the list of rows and
+// the scroll bar (screens/ZelLogView.h draws them).
+class ILogWidgets {
+public:
+    virtual ~ILogWidgets() = default;
+    // The pointer and the left button, every unmuted frame: the row under
+    // the pointer lights up, a held button drags the knob.
+    virtual void Pointer(int32_t x, int32_t y, bool leftHeld) = 0;
+    // A left click at the pointer: the entries of the rows it picked, in row order.
+    virtual std::vector<int32_t> ClickRows() = 0;
+    // The same click on the scroll bar's track.
+    virtual void ClickBar(int32_t x, int32_t y) = 0;
+    // After every scroll, also one the clamp made no change: the rows are
+    // typed again from this value.
+    virtual void Rescroll(int32_t value) = 0;
 };
 
 class TZelLog {
@@ -117,12 +140,12 @@ public:
     // The number of older entries above the first row, 0..ScrollMaximum.
     int32_t ScrollValue() const { return value_; }
     int32_t ScrollMaximum() const { return maximum_; }
+    // Clamped to 0..ScrollMaximum; the widgets hear of it.
     void SetScrollValue(int32_t v);
     // The entries of the rows from the top (older) down (newer), at most rows of them.
     std::vector<int32_t> VisibleEntries(int32_t rows) const;
-    // Which row of the list the pointer is over: the rows' tops, relative
-    // to the list, and the row heights come from whoever draws them.
-    void SetRowBounds(std::vector<TLogRect> rows) { rowBounds_ = std::move(rows); }
+    // The list and scroll bar that clicks and scrolls reach (not owned; may be null).
+    void SetWidgets(ILogWidgets* widgets) { widgets_ = widgets; }
     void ReplayVoice(int32_t entry);
 
 private:
@@ -132,7 +155,7 @@ private:
     const TZelLogData& log_;
     TServices services_;
     TLogLayout layout_;
-    std::vector<TLogRect> rowBounds_;
+    ILogWidgets* widgets_ = nullptr;
     bool open_ = false, closeRequested_ = false;
     int32_t muteMs_ = 0, value_ = 0, maximum_ = 1;
 };

@@ -12,6 +12,7 @@
 #include "graphics/ARGB8888Lib.h"
 #include "records/ZelLogdataLib.h"
 #include "screens/ZelLogLib.h"
+#include "screens/ZelLogView.h"
 #include "script/ZelScriptLib.h"
 #include "shell/EngineScript.h"
 #include "shell/EngineSound.h"
@@ -29,7 +30,6 @@ namespace {
 
 constexpr size_t kLogLayoutSlot = 3;  // load, save, menu, log
 constexpr int32_t kTopLayerLimit = 0xFFFF;
-constexpr int32_t kMaxRows = 4096;
 constexpr uint32_t kLeftUp = 0x10001, kRightUp = 0x10002;
 constexpr int32_t kKeys[] = {27, 8, 13, 38, 40, 36, 35, 33, 34};
 
@@ -44,6 +44,7 @@ public:
         Reset();
         game_ = game;
         model_.reset();
+        view_.reset();
         if (!game_) return;
         TZelLog::TServices s;
         s.playVoice = [this](const TLogVoice& v) { Play(v); };
@@ -55,6 +56,9 @@ public:
             return cfg.ActorVolume[static_cast<size_t>(ActorOfName(cfg.ActorList, speaker))];
         };
         model_ = std::make_unique<TZelLog>(game_->LogData(), std::move(s));
+        view_ = std::make_unique<TLogView>(&files_, resources_, &services_);
+        view_->onScroll = [this](int32_t v) { model_->SetScrollValue(v); };
+        model_->SetWidgets(view_.get());
     }
 
     void Open(bool) override {
@@ -62,8 +66,8 @@ public:
         LoadLayout();
         model_->Open();
         Capture();
-        lastValue_ = -1;
-        Rebuild();
+        view_->Open(model_->ScrollValue(), model_->ScrollMaximum());
+        view_->FillRows(game_->LogData());
     }
 
     int32_t Step(int32_t elapsedMs) override {
@@ -74,14 +78,16 @@ public:
             in.y = input_->PointerY();
             in.leftReleased = input_->Test(kLeftUp);
             in.rightReleased = input_->Test(kRightUp);
+            in.leftHeld = (input_->Modifiers() & TInput::kLeft) != 0;
             in.wheel = input_->WheelDelta();
             for (int32_t k : kKeys)
                 if (input_->Test(static_cast<uint32_t>(k))) in.keysPressed.push_back(k);
         }
         const int32_t r = model_->Step(elapsedMs, in);
-        if (model_->ScrollValue() != lastValue_ || in.wheel != 0 || !in.keysPressed.empty()) Rebuild();
-        if (list_) list_->Update(~0u, elapsedMs);
-        return r;
+        if (r != 0) return r;
+        view_->Update(elapsedMs);
+        view_->FillRows(game_->LogData());
+        return 0;
     }
 
     void Draw() override {
@@ -89,25 +95,18 @@ public:
         TARGB8888CellDraw& cells = Cells();
         cells.AddImageCell(0, 0, 0, 0, backdrop_.Width(), backdrop_.Height(), -1000, 0, &backdrop_, 0, 255, 0,
                            0xFFFFFFFFu, 2);
-        const TLogLayout& l = model_->Layout();
-        if (list_) list_->Draw(cells, ~0u, 0, 0);
-        if (l.borderLineColour != 0)
-            for (const TLogRect& r : rows_)
-                cells.AddColourCellARGB(l.listX + l.hitArea.left, l.listY + l.textArea.top + r.bottom - 1,
-                                        l.listX + l.hitArea.right, l.listY + l.textArea.top + r.bottom, 50, 0,
-                                        l.borderLineColour, 2);
-        cells.Render(game_->Screen().Graphic().Background(), false, kTopLayerLimit);
+        view_->Draw(cells);
+        cells.Render(0xFF000000u, false, kTopLayerLimit);
     }
 
     void Close() override {
         if (model_) model_->Close();
-        list_.reset();
+        if (view_) view_->Close();
     }
 
     void Reset() override {
-        list_.reset();
+        if (view_) view_->Close();
         loadedLayout_.clear();
-        rows_.clear();
     }
 
 private:
@@ -123,6 +122,7 @@ private:
         std::string text;
         if (auto s = files_.OpenGameFile(name)) text = s->ToString();
         model_->SetLayout(TLogLayout::Parse(text));
+        view_->LoadLayout(model_->Layout());
     }
 
     // The game screen as it stands, without the fixed pass, opaque, tinted.
@@ -135,51 +135,6 @@ private:
         if (const uint32_t tint = model_->Layout().bgColour; tint != 0)
             backdrop_.FillRectEx(0, 0, backdrop_.Width(), backdrop_.Height(), tint, 2, 0, 1024);
         backdrop_.Touch();
-    }
-
-    // Types the rows from the scroll value down until the hit area is full.
-    void Rebuild() {
-        const TLogLayout& l = model_->Layout();
-        const TZelLogData& log = game_->LogData();
-        lastValue_ = model_->ScrollValue();
-        list_ = std::make_unique<TMessageLib>(&files_, resources_, nullptr, &services_);
-        list_->SetArea(l.textArea.left, l.textArea.top, l.textArea.right, l.textArea.bottom);
-        list_->MoveTo(l.listX, l.listY, 100, 0);
-        list_->SetSize(l.fontWidth, l.fontHeight);
-        list_->SetPitch(l.pitchX, l.pitchY);
-        list_->SetFont(l.fontNo);
-        list_->SetHangOffset(l.returnSpace);
-        list_->SetColour(0xFFFFFFFFu);
-        list_->SetInstant(true);
-        list_->SetPageBreaks(false);
-        std::array<uint8_t, 3> off{static_cast<uint8_t>(0x20 | 0x80), static_cast<uint8_t>(0x01 | 0x10), 0};
-        if (l.lockColour) off[0] |= 0x08, off[1] |= 0x40;
-        if (l.lockSize) off[0] |= 0x10, off[1] |= 0x04;
-        if (l.lockFont) off[0] |= 0x40, off[1] |= 0x20;
-        if (l.lockPitch) off[0] |= 0x04, off[1] |= 0x02;
-        list_->SetDisabledCodes(off);
-        list_->Clear();
-        rows_.clear();
-        const int32_t limit = l.hitArea.bottom - l.hitArea.top;
-        const std::vector<int32_t> entries = model_->VisibleEntries(log.Count() > 0 ? kMaxRows : 0);
-        for (int32_t d : entries) {
-            if (list_->PenY() > limit) break;
-            const int32_t top = list_->PenY();
-            const TLogNameStyle& style = l.styles[static_cast<size_t>(l.StyleOfName(log.EntryName(d)))];
-            list_->SetColour(style.textColour);
-            list_->AddText(l.NameLine(log.EntryName(d), style.textColour) + log.EntryText(d) + "[n]");
-            list_->Finish();
-            rows_.push_back({l.hitArea.left, top + l.textArea.top, l.hitArea.right, list_->PenY() + l.space + l.textArea.top});
-        }
-        if (log.Count() == 0) {
-            list_->SetColour(l.styles[0].textColour);
-            list_->AddText(l.emptyText);
-            list_->Finish();
-        }
-        model_->SetRowBounds(rows_);
-        list_->Show();
-        list_->Enable();
-        list_->Update(~0u, 0);
     }
 
     void Play(const TLogVoice& v) {
@@ -207,11 +162,9 @@ private:
     TAnimationResources resources_;
     TEngineScript* game_ = nullptr;
     std::unique_ptr<TZelLog> model_;
-    std::unique_ptr<TMessageLib> list_;
-    std::vector<TLogRect> rows_;
+    std::unique_ptr<TLogView> view_;
     TARGB8888 backdrop_;
     std::string loadedLayout_;
-    int32_t lastValue_ = -1;
 };
 
 }  // namespace

@@ -153,27 +153,48 @@ TEST(LogScreen, MutedInputAndTheCloseOfTheNextStep) {
     EXPECT_EQ(s.screen.Step(200, {}), 0);  // a new opening forgets the old request
 }
 
-TEST(LogScreen, AClickOnAVoicedRowReplaysItsVoice) {
-    Screen s(10, "msg.position=100,50\n");
+// Widgets that answer a click with fixed rows and note what reached them.
+struct FakeWidgets : zel::ILogWidgets {
+    std::vector<int32_t> picked;
+    std::vector<std::string> calls;
+    void Pointer(int32_t x, int32_t y, bool held) override {
+        calls.push_back("pointer " + std::to_string(x) + "," + std::to_string(y) + (held ? " held" : ""));
+    }
+    std::vector<int32_t> ClickRows() override {
+        calls.push_back("rows");
+        return picked;
+    }
+    void ClickBar(int32_t x, int32_t y) override { calls.push_back("bar " + std::to_string(x) + "," + std::to_string(y)); }
+    void Rescroll(int32_t v) override { calls.push_back("scroll " + std::to_string(v)); }
+};
+
+TEST(LogScreen, AClickReplaysTheVoicesOfThePickedRowsThenReachesTheBar) {
+    Screen s(10, "BeginMuteTime=50\n");
+    FakeWidgets w;
+    s.screen.SetWidgets(&w);
     s.screen.Open();
-    s.screen.SetScrollValue(0);  // rows from entry 9 down: entry 1 (the 9th message, voiced) is the 9th row
-    std::vector<zel::TLogRect> rows;
-    for (int i = 0; i < 10; ++i) rows.push_back({0, 30 * i, 400, 30 * i + 30});
-    s.screen.SetRowBounds(rows);
     TLogInput click;
     click.leftReleased = true;
+    click.leftHeld = true;
     click.x = 150;
-    click.y = 50 + 30 * 0 + 5;  // the first row: entry 9, no voice
-    s.screen.Step(16, click);
+    click.y = 55;
+    w.picked = {9, 1, 1};  // entry 9 has no voice; entry 1 (the 9th message) has
+    s.screen.Step(40, click);  // muted: nothing reaches the widgets
+    EXPECT_TRUE(w.calls.empty());
     EXPECT_TRUE(s.played.empty());
-    click.y = 50 + 30 * 8 + 5;
-    s.screen.Step(16, click);
-    ASSERT_EQ(s.played.size(), 1u);
+    s.screen.Step(10, click);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"pointer 150,55 held", "rows", "bar 150,55"}));
+    ASSERT_EQ(s.played.size(), 2u);  // both picks of entry 1, none for entry 9
     EXPECT_EQ(s.played[0].file, "voice\\v8.ogg");
     EXPECT_EQ(s.played[0].volume, 200 * 255 / 255);  // Ren's actor volume is 255
     EXPECT_EQ(s.played[0].seek, 40);
     EXPECT_EQ(s.played[0].threshold, 30);
     EXPECT_EQ(s.played[0].gain, 7);
+    // Every scroll reaches the widgets, also one the clamp leaves where it was.
+    w.calls.clear();
+    s.screen.Step(10, Key(36));
+    s.screen.Step(10, Key(38));
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"pointer 0,0", "scroll 0", "pointer 0,0", "scroll 0"}));
     TZelLogData one;
     one.Add("hi", "Aoi", 0, 200, 0, 0, "a.ogg");
     std::vector<zel::TLogVoice> got;

@@ -90,13 +90,20 @@ void TSdlWindow::Minimize() { SDL_MinimizeWindow(window_); }
 
 void TSdlWindow::PollEvents(std::vector<TWindowEvent>& out) {
     SDL_Event e;
+    // Closing the only window brings both a window-close event and SDL_QUIT:
+    // one request, asked once.
+    bool closeAsked = false;
+    auto close = [&] {
+        if (!closeAsked) out.push_back({TWindowEvent::Close});
+        closeAsked = true;
+    };
     while (SDL_PollEvent(&e)) {
         if (rawEvents) rawEvents(e);
         switch (e.type) {
-            case SDL_QUIT: out.push_back({TWindowEvent::Close}); break;
+            case SDL_QUIT: close(); break;
             case SDL_WINDOWEVENT:
                 switch (e.window.event) {
-                    case SDL_WINDOWEVENT_CLOSE: out.push_back({TWindowEvent::Close}); break;
+                    case SDL_WINDOWEVENT_CLOSE: close(); break;
                     case SDL_WINDOWEVENT_EXPOSED: out.push_back({TWindowEvent::Paint}); break;
                     case SDL_WINDOWEVENT_MINIMIZED: out.push_back({TWindowEvent::Minimized}); break;
                     case SDL_WINDOWEVENT_RESTORED: out.push_back({TWindowEvent::Restored}); break;

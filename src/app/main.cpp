@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "platform/HeadlessDisplay.h"
 #include "platform/SdlDisplay.h"
 #include "platform/Window.h"
+#include "screens/KitDialogHost.h"
 #include "script/ZelVariableDump.h"
 #include "shell/EngineFactory.h"
 #include "shell/EngineScript.h"
@@ -29,6 +31,7 @@
 #include "shell/MainWindow.h"
 #include "shell/SdlInput.h"
 #include "shell/SystemConfigLib.h"
+#include "shell/WindowDialogSurface.h"
 #include "shell/uInputDevice.h"
 #include "platform/DataFolders.h"
 #include "sound/SoundDevice.h"
@@ -93,9 +96,10 @@ bool TakeScreenshots(const Options& o, int frame, const THeadlessDisplay& displa
 }
 
 // The engine's factory; with trace, every script prints each segment it
-// dispatches, with its position, on standard output.
-TEngineFactory Factory(bool trace) {
-    TEngineFactory f = MakeEngineFactory();
+// dispatches, with its position, on standard output. fontsLoaded: see
+// MakeEngineFactory.
+TEngineFactory Factory(bool trace, std::function<void(std::shared_ptr<TFontTable>)> fontsLoaded = {}) {
+    TEngineFactory f = MakeEngineFactory(std::move(fontsLoaded));
     if (!trace) return f;
     f.makeParts = [makeParts = f.makeParts](IGameStorage& storage, const TPlatform& platform) {
         TZelSystemParts p = makeParts(storage, platform);
@@ -280,7 +284,6 @@ int RunWindowed(bool trace, const std::string& writableRoot) {
     SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);  // no pads: mouse and keyboard only
     std::string err;
     auto window = TSdlWindow::Create(&err);
-    TSdlDialogHost dialogs;
     if (!window) {
         std::fprintf(stderr, "zel: cannot create the window: %s\n", err.c_str());
         SDL_Quit();
@@ -288,6 +291,12 @@ int RunWindowed(bool trace, const std::string& writableRoot) {
     }
     TSystemClock clock;
     TSdlDisplay display(window->Handle());  // destroyed before the window
+    // The dialogs are drawn in the game window once it shows the game and
+    // the fonts exist; before that (and for a display that is lost) the
+    // platform's message boxes stand in.
+    TSdlDialogHost messageBoxes;
+    TWindowDialogSurface surface(*window, display);
+    TKitDialogHost dialogs(surface, nullptr, messageBoxes);
     WireDisplay(display, dialogs);
     TDDSD7 sound(MakeSdlAudioOutput());
     TLiveInput live;
@@ -296,9 +305,20 @@ int RunWindowed(bool trace, const std::string& writableRoot) {
     {
         TSdlInputMapper mapper(live);
         window->rawEvents = [&mapper](const SDL_Event& e) { mapper.Apply(e); };
+        surface.passOn = window->rawEvents;
         bool cursorShown = true;
-        TMainWindow main(platform, Factory(trace), ".");
+        auto fontsLoaded = [&surface, &dialogs](std::shared_ptr<TFontTable> fonts) {
+            dialogs.SetFonts(fonts.get());
+            surface.SetFonts(std::move(fonts));
+        };
+        TMainWindow main(platform, Factory(trace, fontsLoaded), ".");
         main.SetWritableRoot(writableRoot);
+        // What the player did in a dialog ends there: no key stays down, no
+        // click reaches the game, and the dialog's time is no frame time.
+        surface.finished = [&mapper, &main] {
+            mapper.ReleaseAll();
+            if (TZelSystem* sys = main.System()) sys->DialogClosed();
+        };
         try {
             while (!main.Closed()) {
                 main.PumpEvents();
@@ -312,7 +332,12 @@ int RunWindowed(bool trace, const std::string& writableRoot) {
             status = 1;
         }
         window->rawEvents = nullptr;
+        surface.passOn = nullptr;
+        surface.finished = nullptr;
     }
+    // The engine is gone: what is left to say goes to message boxes.
+    surface.SetFonts(nullptr);
+    dialogs.SetFonts(nullptr);
     window.reset();
     SDL_Quit();
     return status;

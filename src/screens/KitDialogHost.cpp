@@ -47,6 +47,12 @@ int32_t TKitDialogHost::Run(TKitDialog& dialog) {
     }
 }
 
+int32_t TKitDialogHost::RunOuter(TKitDialog& dialog) {
+    const int32_t r = Run(dialog);
+    surface_.Finished();
+    return r;
+}
+
 void TKitDialogHost::Message(const std::string& text, const std::string& button) {
     if (text.empty()) return;
     if (!surface_.Ready()) {
@@ -55,7 +61,7 @@ void TKitDialogHost::Message(const std::string& text, const std::string& button)
         return;
     }
     TKitDialog d(MakeMessageDialog("", text, button, Title()), painter_);
-    Run(d);
+    RunOuter(d);
 }
 
 int TKitDialogHost::Confirm(const std::string& text, const std::string& yes, const std::string& no) {
@@ -65,7 +71,7 @@ int TKitDialogHost::Confirm(const std::string& text, const std::string& yes, con
         return fallback_.Confirm(text, yes, no);
     }
     TKitDialog d(MakeConfirmDialog("", text, yes, no, Title()), painter_);
-    return Run(d) == 1 ? 1 : 0;
+    return RunOuter(d) == 1 ? 1 : 0;
 }
 
 int TKitDialogHost::ConfirmClose(const std::string& text, const std::string& exitCaption,
@@ -76,7 +82,7 @@ int TKitDialogHost::ConfirmClose(const std::string& text, const std::string& exi
         return fallback_.ConfirmClose(text, exitCaption, cancelCaption, titleCaption);
     }
     TKitDialog d(MakeExitDialog("", text, exitCaption, cancelCaption, titleCaption, Title()), painter_);
-    return Run(d);
+    return RunOuter(d);
 }
 
 int TKitDialogHost::TextInput(const TTextInputRequest& request, std::string& text) {
@@ -93,7 +99,7 @@ int TKitDialogHost::TextInput(const TTextInputRequest& request, std::string& tex
     content.closeResult = 0;
     TKitDialog d(std::move(content), painter_);
     d.check = [&request](std::string_view utf8, std::string& sjis) { return CheckTextAnswer(request, utf8, sjis); };
-    const int32_t r = Run(d);
+    const int32_t r = RunOuter(d);
     text = d.FieldText();
     return r == 1 ? 1 : 0;
 }

@@ -29,6 +29,8 @@ public:
     // Text input (and the IME) on while a field has the focus; field is
     // where the IME shows its candidates.
     virtual void SetTextInput(bool on, const TKitRect& field) = 0;
+    // The outermost dialog has its answer (after its last Show).
+    virtual void Finished() {}
 };
 
 class TKitDialogHost final : public IDialogHost {
@@ -42,11 +44,17 @@ public:
                      const std::string& titleCaption) override;
     int TextInput(const TTextInputRequest& request, std::string& text) override;
     const TKitPainter& Painter() const { return painter_; }
+    // The font table the dialogs draw with (set once a run's fonts exist);
+    // not while a dialog is open.
+    void SetFonts(TFontTable* fonts) { painter_ = TKitPainter(fonts, painter_.Cell()); }
 
     // Runs one dialog to its answer (refusals shown as nested messages).
     int32_t Run(TKitDialog& dialog);
 
 private:
+    // Run, then tells the surface that the dialog is over.
+    int32_t RunOuter(TKitDialog& dialog);
+
     IDialogSurface& surface_;
     TKitPainter painter_;
     IDialogHost& fallback_;

@@ -85,16 +85,17 @@ std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeS
 
 }  // namespace
 
-TEngineFactory MakeEngineFactory() {
+TEngineFactory MakeEngineFactory(std::function<void(std::shared_ptr<TFontTable>)> fontsLoaded) {
     TEngineFactory f;
     f.makeStorage = []() -> std::unique_ptr<IGameStorage> { return std::make_unique<TGameStorage>("."); };
-    f.makeParts = [](IGameStorage& storage, const TPlatform& platform) {
+    f.makeParts = [fontsLoaded = std::move(fontsLoaded)](IGameStorage& storage, const TPlatform& platform) {
         TZelSystemParts p;
         // The font slots are filled once the settings' font table is read.
         auto fonts = std::make_shared<TEngineFonts>();
-        p.loadTables = [fonts](IGameFiles& files) {
+        p.loadTables = [fonts, fontsLoaded](IGameFiles& files) {
             LoadTables(files);
             ApplyFontSettings(ActiveSettings(), fonts->slots, files);
+            if (fontsLoaded) fontsLoaded(std::shared_ptr<TFontTable>(fonts, &fonts->slots));
         };
         p.paintErrorScreen = [fonts, display = platform.display](const std::vector<std::string>& lines) {
             if (display) fonts->PaintErrorScreen(*display, lines);

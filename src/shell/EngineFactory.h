@@ -2,10 +2,18 @@
 // screens and players the engine runs with.
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include "shell/MainWindow.h"
 
 namespace zel {
 
-TEngineFactory MakeEngineFactory();
+class TFontTable;
+
+// fontsLoaded, when given, is told the run's font table once the settings'
+// fonts are in it (the game window's own dialogs draw with slot 0); the
+// pointer keeps the fonts alive.
+TEngineFactory MakeEngineFactory(std::function<void(std::shared_ptr<TFontTable>)> fontsLoaded = {});
 
 }  // namespace zel

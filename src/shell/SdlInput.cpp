@@ -71,6 +71,8 @@ int32_t VirtualKeyOfScancode(int sc) {
     }
 }
 
+bool ImeOwnsKey(int32_t vk) { return vk == 13 || vk == 32 || vk == 27 || vk == 8 || vk == 9 || (vk >= 37 && vk <= 40); }
+
 int32_t VirtualKeyOfPadButton(int button) {
     switch (button) {
         case SDL_CONTROLLER_BUTTON_A: return 1;
@@ -109,10 +111,9 @@ void TSdlInputMapper::Key(int scancode, bool down, uint32_t timestamp) {
     const int32_t vk = VirtualKeyOfScancode(scancode);
     if (!vk) return;
     if (down) {
-        const bool imeKey = vk == 13 || vk == 32 || vk == 27 || vk == 8 || vk == 9 || (vk >= 37 && vk <= 40);
-        if (composing_ && imeKey) return;
+        if (composing_ && ImeOwnsKey(vk)) return;
         // The Enter that committed the composition arrives after the text.
-        if (committed_ && vk == 13 && timestamp - committedAt_ <= 50) {
+        if (committed_ && vk == 13 && timestamp - committedAt_ <= kImeCommitEnterMs) {
             committed_ = false;
             return;
         }

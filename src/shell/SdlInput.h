@@ -30,6 +30,12 @@ struct TLiveInput;
 
 // 0 for a scancode that has no slot.
 int32_t VirtualKeyOfScancode(int scancode);
+// The keys an IME uses while it composes: Enter, Space, Esc, Backspace, Tab
+// and the arrows are its own then.
+bool ImeOwnsKey(int32_t vk);
+// The Enter that commits a composition arrives at most this long (ms) after
+// the committed text, and is the IME's too.
+constexpr uint32_t kImeCommitEnterMs = 50;
 // The slot a game-pad button (SDL_GameControllerButton) plays; 0 for none.
 int32_t VirtualKeyOfPadButton(int button);
 // The slot of a pad button named as the headless input script names them
@@ -46,12 +52,14 @@ public:
 
     void Apply(const SDL_Event& e);
     bool Composing() const { return composing_; }
+    // Every key and button up, as when the window loses the focus (input
+    // that went elsewhere, such as to a dialog, ends nothing in the game).
+    void ReleaseAll();
     // Text the IME (or the keyboard) committed, UTF-8.
     std::function<void(const std::string& utf8)> onText;
 
 private:
     void Key(int scancode, bool down, uint32_t timestamp);
-    void ReleaseAll();
 
     TLiveInput& live_;
     bool composing_ = false;

@@ -93,6 +93,8 @@ public:
     virtual ~IInputDevice() = default;
     virtual void Update() = 0;
     virtual void SetCursorHideDelay(int32_t ms) = 0;
+    // Forgets every key and button and ignores input for a moment.
+    virtual void Reset() {}
 };
 
 // A built-in screen stepped once a frame: the menu, the log screen, the

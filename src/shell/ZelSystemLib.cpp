@@ -264,6 +264,11 @@ void TZelSystem::PollInput() {
     if (input_) input_->Update();
 }
 
+void TZelSystem::DialogClosed() {
+    lastFrameTime_ = clock_.NowMs();
+    if (input_) input_->Reset();
+}
+
 void TZelSystem::OnEntry() {
     if (game_) game_->SetPlayMode(PlayMode::Normal);
     lastFrameTime_ = clock_.NowMs();

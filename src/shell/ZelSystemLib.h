@@ -96,6 +96,9 @@ public:
     std::unique_ptr<TMemoryStream> OpenPseudoFile(const std::string& name);
     void BeforeDisplayReset();
     void AfterDisplayReset();
+    // A dialog in the game window has been answered: the time it was open
+    // is not frame time, and the input it took is not the game's.
+    void DialogClosed();
 
     // The window-caption statistics (for tests).
     int32_t AverageWorkTime() const { return avgWork_; }

@@ -77,7 +77,7 @@ public:
     void Update() override;
     // Forgets all key state, sets the pointer and press position unknown and
     // ignores input for 300 ms.
-    void Reset();
+    void Reset() override;
     bool Test(uint32_t code) const;
     // Decimal codes of every slot (but 16..18) answering the question this
     // frame, with the question and the held modifiers or-ed in; when none

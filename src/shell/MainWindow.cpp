@@ -94,7 +94,8 @@ void TMainWindow::StartUp() {
     platform_.display->SetScreenSize(cfg.ScreenWidth, cfg.ScreenHeight);
     platform_.window->SetClientSize(cfg.ScreenWidth, cfg.ScreenHeight);
     platform_.window->CentreOnDesktop();
-    platform_.clock->SleepMs(100);
+    // No pause for a repaint here: the window is still hidden, and it is
+    // drawn once it is shown.
     // S12: Ogg decoding and regular expressions are linked in; the line rewriter is loaded with the reader.
     // S13: surface memory.
     if (cfg.SurfaceMemory == 0) platform_.display->SetMemoryTypes(0, 0);

@@ -135,7 +135,11 @@ void TZelSystem::Start() {
     if (input_) input_->SetCursorHideDelay(0);
     Reset();
     if (game_) game_->ExecuteLine("\\go,@@top,StartUp.s");
-    lastFrameTime_ = clock_.NowMs();
+    // The first frame is due at once and counts one frame interval, so the
+    // window's first picture is not held back by a whole interval.
+    const uint64_t now = clock_.NowMs();
+    const uint64_t interval = static_cast<uint64_t>(1000 / std::max<int32_t>(ActiveSettings().FPSLimit, 10));
+    lastFrameTime_ = now > interval ? now - interval - 1 : 0;
 }
 
 IEngineScript* TZelSystem::CurrentScript() const {

@@ -80,6 +80,18 @@ TEST(ZelSystemTick, PacingTable) {
     }
 }
 
+TEST(ZelSystemTick, TheFirstFrameRunsRightAfterStartAndCountsOneInterval) {
+    for (int fps : {40, 60, 5}) {
+        Rig r(fps);
+        r.clock.LastSleepCountReset();
+        r.sys.Tick();
+        ASSERT_TRUE(r.sys.LastTickRanFrame()) << "FPSLimit " << fps;
+        EXPECT_EQ(r.clock.SleepCount(), 0u);
+        ASSERT_FALSE(r.game->elapsedSeen.empty());
+        EXPECT_EQ(r.game->elapsedSeen.back(), 1000 / std::max(fps, 10) + 1) << "FPSLimit " << fps;
+    }
+}
+
 TEST(ZelSystemTick, EveryWaitingTickSleepsAndNoneOversleepsTheFrame) {
     // Ms since the last frame (100 ms interval) -> what one waiting tick
     // sleeps: a long wait is clamped to 100 and ends 3 ms early, the last

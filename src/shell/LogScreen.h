@@ -1,6 +1,6 @@
 // The backlog screen in the engine: TZelLog's behaviour over the game
-// script's message log, drawn over a frozen copy of the game screen with
-// the entries typed into one message window, and voices replayed on the
+// script's message log, its rows, pictures and scroll bar (TLogView) drawn
+// over a frozen, tinted copy of the game screen, and voices replayed on the
 // last stream channel.
 #pragma once
 

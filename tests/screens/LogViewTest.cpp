@@ -64,7 +64,8 @@ const char* const kLayout =
     "scrollbar.button.filename=knob.bmp\n"
     "scrollbar.bar.filename=track.bmp\n"
     "scrollbar.type=1\n"
-    "ScrollBar.Position=300,20,5\n";
+    "ScrollBar.Position=300,20,5\n"
+    "BGImage=bg.bmp\n";
 
 class LogView : public ::testing::Test {
 protected:
@@ -74,6 +75,7 @@ protected:
         files.Add("System\\Log\\icon.bmp", BmpBytes(8, 8, kIcon));
         files.Add("System\\Log\\knob.bmp", BmpBytes(10, 10, 0xFFFFFFFFu));
         files.Add("System\\Log\\track.bmp", BmpBytes(10, 200, 0xFF404040u));
+        files.Add("System\\Log\\bg.bmp", BmpBytes(320, 240, 0xFF102030u));
         files.Add("voice\\here.ogg", {1, 2, 3});
         cells.SetSize(320, 240);
     }
@@ -123,6 +125,7 @@ TEST_F(LogView, RowsHoldTheirEntriesAndDrawTheirPicturesIconsAndLines) {
     Open(1);  // one older entry above: rows of entries 4, 3, 2, 1, 0
     const TMessageSelect& list = *view->List();
     ASSERT_EQ(list.RowCount(), 5);
+    EXPECT_EQ(At(2, 230), 0x102030u);  // the background image, under everything
     for (int32_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         const int32_t entry = 4 - i;

@@ -1,9 +1,11 @@
 // Five pages of two speakers go into the message log; once a click ends the
 // wait (the first click finishes typing the last page) the script asks for the
 // backlog, which shows them over the dimmed game screen, oldest at the top,
-// each entry with its speaker's name in the speaker's colour. The last page
-// carries a voice that is not played with it; a click on its row in the
-// backlog replays it. Esc closes the backlog.
+// each entry with its speaker's name in the speaker's colour, Aoi's picture
+// beside her entries and a scroll bar on the right (system/Log/Layout.dat).
+// The last page carries a voice that is not played with it; its row shows
+// the voice icon and a click on it in the backlog replays it. Esc closes the
+// backlog.
 @@reset
 \go,@@top
 @@top

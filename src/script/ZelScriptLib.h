@@ -142,6 +142,7 @@ public:
     int32_t& AutoPlayDelay() override { return state_.autoPlayDelay; }
     uint8_t& SceneSkip() override { return state_.sceneSkip; }
     std::string& SceneLabel() override { return state_.sceneLabel; }
+    std::string& LayoutName(int slot) override { return state_.layoutNames[static_cast<size_t>(slot & 3)]; }
     int32_t PlayMode() const override { return state_.playMode; }
     void SetPlayModeWord(int32_t mode) override { SetPlayMode(mode); }
     bool NoWait() const override { return state_.noWait; }

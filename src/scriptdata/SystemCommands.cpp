@@ -1,6 +1,7 @@
 #include "scriptdata/SystemCommands.h"
 
 #include "anim/ImageLib.h"
+#include "base/SjisText.h"
 #include "scriptdata/ImageCommands.h"
 #include "scriptdata/ObjectCommands.h"
 #include "scriptdata/uZelObjectData.h"
@@ -28,6 +29,15 @@ int32_t RequestOf(int32_t code) {
         case Cmd("rsr"): return 21;
         case Cmd("fm"): return 24;
         default: return 0;
+    }
+}
+
+int LayoutSlot(int32_t code) {
+    switch (code) {
+        case Cmd("lf"): return 0;
+        case Cmd("sf"): return 1;
+        case Cmd("mf"): return 2;
+        default: return 3;
     }
 }
 
@@ -90,6 +100,14 @@ bool SystemCommand(ICommandContext& c, ISystemObjectHost& h) {
             c.ClearResults();
             c.SetResultStr(h.SceneLabel());
             return true;
+        case Cmd("lf"):
+        case Cmd("sf"):
+        case Cmd("mf"):
+        case Cmd("hf"): {
+            // Each names a file under its screen's folder; the next opening uses it.
+            h.LayoutName(LayoutSlot(code)) = CutToBytes(c.StrArg(1), 127);
+            return true;
+        }
         default: return false;
     }
 }

@@ -31,6 +31,8 @@ public:
     virtual int32_t& AutoPlayDelay() = 0;
     virtual uint8_t& SceneSkip() = 0;
     virtual std::string& SceneLabel() = 0;
+    // The screens' layout names: 0 load, 1 save, 2 menu, 3 log.
+    virtual std::string& LayoutName(int slot) = 0;
     virtual int32_t PlayMode() const = 0;
     // 0 also ends the frames without waiting; 1..4 only set the mode.
     virtual void SetPlayModeWord(int32_t mode) = 0;

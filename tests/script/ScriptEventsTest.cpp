@@ -612,3 +612,28 @@ TEST_F(ScriptRun, SystemAndKeyWordsSetLocksMasksAndRequests) {
 
 }  // namespace
 }  // namespace zeltest
+
+namespace zeltest {
+namespace {
+
+using namespace zel;
+
+// The screens' layout names: one word each, cut at 127 bytes without
+// splitting a double-byte character; the state keeps them for the saves.
+TEST_F(ScriptRun, LayoutNameWordsSetTheScreensLayouts) {
+    const std::string longName = std::string(126, 'a') + "\x95\x5C";  // 表 in Shift-JIS
+    FakeKeys keys;
+    Start("@@top\n\\gvar,sys,s\n\\scp,s\n\\lf,\"l.dat\"\n\\sf,\"s.dat\"\n\\mf,\"menu2.dat\"\n\\hf,\"" + longName +
+          "\"\n\\clk\n");
+    RegisterSystemCommands(script->Objects().Handlers(), &keys);
+    Frames(1);
+    EXPECT_TRUE(Errors().empty()) << ErrorText();
+    const auto& names = script->State().layoutNames;
+    EXPECT_EQ(names[0], "l.dat");
+    EXPECT_EQ(names[1], "s.dat");
+    EXPECT_EQ(names[2], "menu2.dat");
+    EXPECT_EQ(names[3], std::string(126, 'a'));  // the kanji would pass byte 127
+}
+
+}  // namespace
+}  // namespace zeltest

@@ -76,6 +76,8 @@ std::function<std::unique_ptr<IEngineScript>(TZelSystem&, IEngineScript*)> MakeS
             services.events = &input->events;
             script->Script().SetServices(services);
             RegisterSystemCommands(script->Script().Objects().Handlers(), &input->events);
+            // The keys a game binds are part of its saves (the system script's are not saved).
+            if (!parent) script->AttachSystemKeys(input->keys);
         }
         if (sound) script->AttachSound(*sound);
         if (fonts) script->AttachFonts(fonts->slots);

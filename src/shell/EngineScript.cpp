@@ -23,6 +23,7 @@
 #include "scriptdata/SoundCommands.h"
 #include "scriptdata/SystemCommands.h"
 #include "shell/EngineSound.h"
+#include "shell/uZelSystemKey.h"
 #include "sound/Sound.h"
 #include "scriptdata/uZelObjectManager.h"
 #include "shell/ScriptScreen.h"
@@ -141,6 +142,20 @@ void TEngineScript::SetUpRecords(TEngineScript* parent, std::string saveFolder) 
     };
     RegisterRecordCommands(script_->Objects().Handlers(), *records_, parent ? parent->records_.get() : nullptr);
     if (!parent) records_->LoadSystemDataAtStart();
+}
+
+void TEngineScript::AttachSystemKeys(TZelSystemKey& keys) {
+    if (!records_) return;
+    TGameStateParts& parts = records_->Parts();
+    parts.systemKeys.save = [&keys](TMemoryStream& s) { keys.Save(s); };
+    parts.systemKeys.load = [&keys](TMemoryStream& s) {
+        try {
+            keys.Load(s);
+            return true;
+        } catch (const EZelError&) {
+            return false;
+        }
+    };
 }
 
 // The game script writes the system data as it goes.

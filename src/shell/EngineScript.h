@@ -17,6 +17,7 @@ class IDialogHost;
 class IDisplayDevice;
 class TScriptScreen;
 class TEngineSound;
+class TZelSystemKey;
 class TFontTable;
 struct TMessageServices;
 struct TAnimationResources;
@@ -41,6 +42,8 @@ public:
     // Plays through the engine's sound: the snd and dsnd words, and the
     // waits on sound channels.
     void AttachSound(TEngineSound& sound);
+    // The run's system keys go into this script's saves and come back with them.
+    void AttachSystemKeys(TZelSystemKey& keys);
     // Message windows draw their text with these font slots.
     void AttachFonts(TFontTable& fonts);
     TScriptScreen& Screen() { return *screen_; }

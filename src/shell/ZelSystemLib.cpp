@@ -201,10 +201,11 @@ uint8_t TZelSystem::Tick() {
     int64_t due = interval + static_cast<int64_t>(lastFrameTime_) - static_cast<int64_t>(now);
     if (fixedStep_ > 0) due = -1;
     if (due >= 0) {
-        // A long wait sleeps to 3 ms before the frame; the last few ms go in
-        // 1 ms sleeps, so the frame starts on time without spinning the core.
+        // One sleep until the frame is due (at most 100 ms): the host's sleep
+        // keeps to the millisecond, so waking early to spin or to sleep again
+        // in small steps would only cost wake-ups.
         due = std::min<int64_t>(due, 100);
-        clock_.SleepMs(due > 4 ? static_cast<uint32_t>(due - 3) : 1u);
+        clock_.SleepMs(static_cast<uint32_t>(due + 1));
         return 0;
     }
     const int32_t elapsed = fixedStep_ > 0 ? std::min<int32_t>(fixedStep_, 5000)

@@ -26,11 +26,30 @@ void FillAll(TARGB8888& img, uint32_t colour) {
     img.Touch();
 }
 
-// Copies src's pixels into dst's top-left corner (what fits), no blending.
-void PasteTopLeft(const TARGB8888& src, TARGB8888& dst) {
+// Copies rows [top, bottom) of src's pixels into dst's top-left corner
+// (what fits), no blending.
+void PasteRows(const TARGB8888& src, TARGB8888& dst, int32_t top, int32_t bottom) {
     if (src.Empty() || dst.Empty()) return;
-    const int32_t w = std::min(src.Width(), dst.Width()), h = std::min(src.Height(), dst.Height());
-    for (int32_t y = 0; y < h; ++y) std::memcpy(dst.Row(y), src.Row(y), sizeof(uint32_t) * static_cast<size_t>(w));
+    const int32_t w = std::min(src.Width(), dst.Width());
+    bottom = std::min({bottom, src.Height(), dst.Height()});
+    for (int32_t y = std::max(top, 0); y < bottom; ++y)
+        std::memcpy(dst.Row(y), src.Row(y), sizeof(uint32_t) * static_cast<size_t>(w));
+    dst.Touch();
+}
+
+void PasteTopLeft(const TARGB8888& src, TARGB8888& dst) { PasteRows(src, dst, 0, src.Height()); }
+
+// PasteTopLeft of a w x h picture that is not held because all of it is
+// `fill`.
+void PasteOrFill(const TARGB8888& src, uint32_t fill, int32_t w, int32_t h, TARGB8888& dst) {
+    if (!src.Empty()) {
+        PasteTopLeft(src, dst);
+        return;
+    }
+    if (dst.Empty()) return;
+    w = std::min(w, dst.Width());
+    h = std::min(h, dst.Height());
+    for (int32_t y = 0; y < h; ++y) std::fill_n(dst.Row(y), w, fill);
     dst.Touch();
 }
 
@@ -155,12 +174,31 @@ void TZelGraphic::SetScreenSize(int32_t width, int32_t height) {
     cells_.SetSize(width, height);
     width_ = cells_.Width();
     height_ = cells_.Height();
-    TARGB8888 frozen, output;
-    frozen.NewImage(width_, height_);
-    output.NewImage(width_, height_);
-    frozen_ = std::move(frozen);
-    output_ = std::move(output);
+    ReleaseFrozen(0);
+    ReleaseOutput(0);
+    outputDirty_.assign(static_cast<size_t>(cells_.BandCount()), 0);
     redrawPending_ = true;
+}
+
+TARGB8888& TZelGraphic::EnsureFrozen() {
+    if (frozen_.Empty() && width_ > 0 && height_ > 0) frozen_.NewImage(width_, height_, frozenFill_);
+    return frozen_;
+}
+
+void TZelGraphic::ReleaseFrozen(uint32_t fill) {
+    frozen_.Clear();
+    frozenFill_ = fill;
+}
+
+void TZelGraphic::ReleaseOutput(uint32_t fill) {
+    output_.Clear();
+    outputFill_ = fill;
+}
+
+// Once no whole-screen transition runs, the output image is not read again
+// before the next one composes it.
+void TZelGraphic::ReleaseUnusedOutput() {
+    if (!WholeScreenOutput() && !output_.Empty()) ReleaseOutput(kOpaqueBlack);
 }
 
 int32_t TZelGraphic::Level() const {
@@ -219,6 +257,8 @@ void TZelGraphic::Advance(int32_t elapsedMs) {
 }
 
 void TZelGraphic::Render(bool drawMode, int32_t layerLimit) {
+    ReleaseUnusedOutput();
+    if (kind_ >= tkFrozen && kind_ <= tkRuleFadeOut) EnsureFrozen();
     if (redrawAll_) cells_.AddRedrawMarker();
     const int32_t level = Level(), inverse = 255 - level;
     if (layer_ != kWholeScreen || kind_ == tkFrozen || kind_ == tkWipe) {
@@ -249,33 +289,71 @@ void TZelGraphic::Render(bool drawMode, int32_t layerLimit) {
         }
     }
     cells_.Render(background_, drawMode, layerLimit);
-    if (!WholeScreenOutput()) return;
+    if (WholeScreenOutput()) ComposeOutput(drawMode);
+}
+
+void TZelGraphic::ComposeOutput(bool drawMode) {
+    const bool fresh = output_.Empty();
+    if (fresh) output_.NewImage(width_, height_, outputFill_);
+    const int32_t level = Level(), inverse = 255 - level;
+    const bool colour = kind_ == tkColourFade;
+    const TOutputKey key{kind_, blendIndex_, level, colour ? 0 : frozen_.ContentSerial(), colour ? FadeColour() : 0};
+    if (fresh || !(key == outputKey_)) {
+        outputKey_ = key;
+        outputFullPasses_ = 2;
+    }
+    const int32_t bands = cells_.BandCount();
+    if (outputDirty_.size() != static_cast<size_t>(bands)) {
+        outputDirty_.assign(static_cast<size_t>(bands), 0);
+        outputFullPasses_ = 2;
+    }
+    const bool full = outputFullPasses_ > 0;
+    if (full) --outputFullPasses_;
 
     TInterlacePass pass(output_, drawMode, cells_.FrameParity());
     const TARGB8888& frame = cells_.FrameBuffer();
-    switch (kind_) {
-        case tkFadeIn:
-        case tkFadeOut:
-            frozen_.CrossFade(output_, frame, 0, 0, 0, 0, width_, height_, kind_ == tkFadeIn ? inverse : level);
-            break;
-        case tkRuleFadeIn:
-        case tkRuleFadeOut:
-            frozen_.RuleCrossFade(output_, frame, 0, 0, 0, 0, width_, height_,
-                                  kind_ == tkRuleFadeIn ? inverse : level);
-            break;
-        case tkColourFade:
-            if (blendIndex_ <= 6)
-                frame.ColourBlendTo(output_, 0, 0, width_, height_, FadeColour(), static_cast<uint8_t>(2 + blendIndex_));
-            else
-                PasteTopLeft(frame, output_);  // an unknown blend draws nothing over the frame
-            break;
-        default: break;
+    auto compose = [&](int32_t top, int32_t bottom) {
+        switch (kind_) {
+            case tkFadeIn:
+            case tkFadeOut:
+                frozen_.CrossFade(output_, frame, 0, top, 0, top, width_, bottom, kind_ == tkFadeIn ? inverse : level);
+                break;
+            case tkRuleFadeIn:
+            case tkRuleFadeOut:
+                frozen_.RuleCrossFade(output_, frame, 0, top, 0, top, width_, bottom,
+                                      kind_ == tkRuleFadeIn ? inverse : level);
+                break;
+            case tkColourFade:
+                if (blendIndex_ <= 6)
+                    frame.ColourBlendTo(output_, 0, top, width_, bottom, FadeColour(),
+                                        static_cast<uint8_t>(2 + blendIndex_));
+                else
+                    PasteRows(frame, output_, top, bottom);  // an unknown blend draws nothing over the frame
+                break;
+            default: break;
+        }
+    };
+    const uint8_t rows = drawMode ? static_cast<uint8_t>(1u << cells_.FrameParity()) : uint8_t{3};
+    constexpr int32_t kBand = TARGB8888CellDraw::kBandRows;
+    for (int32_t i = 0; i < bands;) {
+        if (!full && !cells_.BandRedrawn(i)) {
+            ++i;
+            continue;
+        }
+        const int32_t first = i;
+        while (i < bands && (full || cells_.BandRedrawn(i))) outputDirty_[static_cast<size_t>(i++)] |= rows;
+        compose(first * kBand, std::min(i * kBand, height_));
     }
 }
 
 void TZelGraphic::Present(IDisplayDevice& device, bool forceFull, bool drawMode) {
     bool shown = false;
     if (WholeScreenOutput()) {
+        bool all = forceFull || redrawPending_;
+        if (output_.Empty()) {
+            output_.NewImage(width_, height_, outputFill_);
+            all = true;
+        }
         int pitch = 0;
         if (uint32_t* pixels = device.Lock(&pitch)) {
             TLockedSurface surface;
@@ -284,13 +362,29 @@ void TZelGraphic::Present(IDisplayDevice& device, bool forceFull, bool drawMode)
             surface.width = device.ScreenWidth();
             surface.height = device.ScreenHeight();
             surface.bitDepth = 32;
-            surface.parity = drawMode ? cells_.FrameParity() : -1;
-            {
-                output_.CopyToSurface(&surface, 0, 0, 0, 0, width_, height_);
+            const int32_t parity = cells_.FrameParity();
+            surface.parity = drawMode ? parity : -1;
+            // Only the bands composed since they were last shown go up.
+            const uint8_t rows = drawMode ? static_cast<uint8_t>(1u << parity) : uint8_t{3};
+            auto show = [&](int32_t top, int32_t bottom) {
+                output_.CopyToSurface(&surface, 0, top, 0, top, width_, bottom);
                 if (drawMode)
-                    device.MarkRowsOfParity(0, height_, cells_.FrameParity());
+                    device.MarkRowsOfParity(top, bottom, parity);
                 else
-                    device.MarkRows(0, height_);
+                    device.MarkRows(top, bottom);
+            };
+            constexpr int32_t kBand = TARGB8888CellDraw::kBandRows;
+            const auto bands = static_cast<int32_t>(outputDirty_.size());
+            if (all) show(0, height_);
+            for (int32_t i = 0; i < bands;) {
+                if (all || (outputDirty_[static_cast<size_t>(i)] & rows) == 0) {
+                    outputDirty_[static_cast<size_t>(i++)] &= static_cast<uint8_t>(~rows);
+                    continue;
+                }
+                const int32_t first = i;
+                while (i < bands && (outputDirty_[static_cast<size_t>(i)] & rows) != 0)
+                    outputDirty_[static_cast<size_t>(i++)] &= static_cast<uint8_t>(~rows);
+                show(first * kBand, std::min(i * kBand, height_));
             }
             device.Unlock();
             device.Present(false);
@@ -316,9 +410,10 @@ void TZelGraphic::StartTransition() {
 bool TZelGraphic::LoadRule(const std::string& name) {
     TARGB8888 rule;
     if (!ReadRulePicture(files_, name, rule, messages_)) return false;
-    frozen_.CopyAlpha(rule);
-    frozen_.UpdateTransparency();
-    frozen_.Touch();
+    TARGB8888& frozen = EnsureFrozen();
+    frozen.CopyAlpha(rule);
+    frozen.UpdateTransparency();
+    frozen.Touch();
     return true;
 }
 
@@ -347,10 +442,10 @@ void TZelGraphic::Capture(int32_t layer) {
 void TZelGraphic::EndTransition() {
     TARGB8888& frame = cells_.FrameBuffer();
     if (kind_ == tkFrozen) {
-        PasteTopLeft(frozen_, frame);
+        PasteOrFill(frozen_, frozenFill_, width_, height_, frame);
     } else if ((kind_ == tkFadeOut || kind_ == tkRuleFadeOut || kind_ == tkColourFade) && layer_ == kWholeScreen) {
         // The output image is what was shown only for a whole-screen transition.
-        PasteTopLeft(output_, frame);
+        PasteOrFill(output_, outputFill_, width_, height_, frame);
     }
     cells_.InvalidateAll();
     if (wipe_) wipe_->Reset();
@@ -361,8 +456,8 @@ void TZelGraphic::EndTransition() {
     target_ = 0;
     blendIndex_ = 0;
     redrawAll_ = false;
-    FillAll(frozen_, kOpaqueBlack);
-    FillAll(output_, kOpaqueBlack);
+    ReleaseFrozen(kOpaqueBlack);
+    ReleaseOutput(kOpaqueBlack);
     redrawPending_ = true;
 }
 
@@ -378,8 +473,9 @@ void TZelGraphic::StartWipe(int32_t duration, int32_t layer, const std::string& 
     wipeName_ = Truncated(name);
     kind_ = tkWipe;
     if (const TARGB8888* first = wipe_->FirstPicture()) {
-        PasteTopLeft(*first, frozen_);
-        frozen_.UpdateTransparency();
+        TARGB8888& frozen = EnsureFrozen();
+        PasteTopLeft(*first, frozen);
+        frozen.UpdateTransparency();
     }
 }
 
@@ -400,9 +496,10 @@ void TZelGraphic::FadeIn(int32_t duration, int32_t layer, const std::string& nam
         kind_ = tkRuleFadeIn;
         wipeName_ = Truncated(name);
         if (haveRule) {
-            frozen_.CopyAlpha(rule);
-            frozen_.UpdateTransparency();
-            frozen_.Touch();
+            TARGB8888& frozen = EnsureFrozen();
+            frozen.CopyAlpha(rule);
+            frozen.UpdateTransparency();
+            frozen.Touch();
         }
     }
 }
@@ -420,9 +517,10 @@ void TZelGraphic::FadeOut(int32_t duration, int32_t layer, const std::string& na
         kind_ = tkRuleFadeOut;
         wipeName_ = Truncated(name);
         if (haveRule) {
-            frozen_.CopyAlpha(rule);
-            frozen_.UpdateTransparency();
-            frozen_.Touch();
+            TARGB8888& frozen = EnsureFrozen();
+            frozen.CopyAlpha(rule);
+            frozen.UpdateTransparency();
+            frozen.Touch();
         }
     }
 }
@@ -512,17 +610,20 @@ void TZelGraphic::LoadState(TMemoryStream& s) {
     streamChannel_ = b.stream;
     layer_ = b.layer;
 
-    FillAll(frozen_, kOpaqueBlack);
-    PasteTopLeft(frozenPicture, frozen_);
+    // The frozen image stays released (opaque black, as Reset left it)
+    // unless the saved state puts something into it.
+    const TARGB8888* first = kind_ == tkWipe && wipe_ ? wipe_->FirstPicture() : nullptr;
+    if (b.flags[0] || haveRule || first) {
+        TARGB8888& frozen = EnsureFrozen();
+        PasteTopLeft(frozenPicture, frozen);
+        if (haveRule) frozen.CopyAlpha(rule);
+        if (first) PasteTopLeft(*first, frozen);
+        frozen.UpdateTransparency();
+        frozen.Touch();
+    }
     TARGB8888& frame = cells_.FrameBuffer();
     FillAll(frame, kOpaqueBlack);
     PasteTopLeft(framePicture, frame);
-    if (haveRule) frozen_.CopyAlpha(rule);
-    if (kind_ == tkWipe && wipe_) {
-        if (const TARGB8888* first = wipe_->FirstPicture()) PasteTopLeft(*first, frozen_);
-    }
-    frozen_.UpdateTransparency();
-    frozen_.Touch();
     cells_.InvalidateAll();
     redrawPending_ = true;
 }

@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "graphics/ARGB8888CellDrawLib.h"
 #include "graphics/ARGB8888Lib.h"
@@ -138,6 +139,10 @@ public:
     uint8_t WipeStreamChannel() const { return streamChannel_; }
     const std::string& WipeName() const { return wipeName_; }
     bool RedrawPending() const { return redrawPending_; }
+    // The two transition pictures exist only while something needs them:
+    // an empty frozen image stands for a uniform one (opaque black after
+    // EndTransition and Reset, 0 after a size change), an empty output image
+    // for one no whole-screen transition uses.
     const TARGB8888& Frozen() const { return frozen_; }
     const TARGB8888& Output() const { return output_; }
     // progress * 255 div duration, 0..255; without a duration 0 (255 for a
@@ -151,6 +156,11 @@ private:
     bool WholeScreenOutput() const;
     uint32_t FadeColour() const;
     void ClearState();
+    TARGB8888& EnsureFrozen();
+    void ReleaseFrozen(uint32_t fill);
+    void ReleaseOutput(uint32_t fill);
+    void ReleaseUnusedOutput();
+    void ComposeOutput(bool drawMode);
 
     TARGB8888CellDraw cells_;
     TARGB8888 frozen_, output_;
@@ -160,6 +170,21 @@ private:
     TDrawCallback draw_;
     bool redrawPending_ = false;
     int32_t width_ = 0, height_ = 0;
+    uint32_t frozenFill_ = 0, outputFill_ = 0;  // what an empty image stands for
+
+    // The whole-screen output is composed again only where it changed: all
+    // of it when what decides it changed (twice, so that both row parities
+    // of interlaced drawing are covered), else the bands the cell drawer
+    // redrew. Per band, bit p: rows of parity p not yet on the screen.
+    struct TOutputKey {
+        uint8_t kind = 0, blend = 0;
+        int32_t level = 0, frozenSerial = 0;
+        uint32_t colour = 0;
+        bool operator==(const TOutputKey&) const = default;
+    };
+    TOutputKey outputKey_;
+    int32_t outputFullPasses_ = 0;
+    std::vector<uint8_t> outputDirty_;
 
     // The state block.
     uint32_t background_ = 0xFF000000u;

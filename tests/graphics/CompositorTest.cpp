@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "CompositorTestSupport.h"
 #include "base/Errors.h"
@@ -344,7 +345,10 @@ TEST(Compositor, EdgeTimings) {
     o.g.EndTransition();
     EXPECT_EQ(o.g.Cells().FrameBuffer().Pixel(50, 50), mid);
     EXPECT_EQ(o.g.Kind(), tkNone);
-    EXPECT_EQ(o.g.Frozen().Pixel(0, 0), 0xFF000000u);
+    // The frozen picture is opaque black again: a fade out now goes to black.
+    o.g.FadeOut(1000, 0xFFFF, "");
+    o.Frame(500);
+    EXPECT_EQ(o.Shown(), Fade(0xFF000000u, kL, 127));
 }
 
 TEST(Compositor, PresentShowsTheOutputOrTheChangedBands) {
@@ -374,6 +378,88 @@ TEST(Compositor, PresentShowsTheOutputOrTheChangedBands) {
     EXPECT_FALSE(s.g.RedrawPending());
     EXPECT_EQ(disp.Pixel(50, 50), Fade(kL, kF, 128));
     EXPECT_EQ(disp.lastRows.size(), size_t{H});
+}
+
+TEST(Compositor, AStillWholeScreenTransitionPresentsNothing) {
+    // A colour fade to an opaque colour stays on the screen: once it is
+    // reached, frames without changes upload no row; a change under it goes
+    // up band by band, a new colour or a forced present everywhere.
+    for (bool interlaced : {false, true}) {
+        TScene s;
+        s.square = true;
+        TRecordingDisplay disp(W, H);
+        s.g.ColourFade(100, 0xFFFF, 0, 0x80FF0000u);
+        auto frame = [&](int32_t elapsed) {
+            s.g.Cells().ToggleFrameParity();
+            s.g.Advance(elapsed);
+            s.Submit();
+            s.g.Render(interlaced, 0xFFFF);
+            s.g.Present(disp, false, interlaced);
+        };
+        frame(0);
+        frame(100);
+        for (int i = 0; i < 5; ++i) frame(16);
+        ASSERT_EQ(s.g.Kind(), tkColourFade);
+        EXPECT_TRUE(disp.lastRows.empty()) << "interlaced " << interlaced;
+        const uint32_t held = disp.Pixel(50, 50), heldOdd = disp.Pixel(50, 51);
+        EXPECT_EQ(held & 0xFFFFFFu, ColourOver(0x80FF0000u, kF, 2) & 0xFFFFFFu);
+        EXPECT_EQ(heldOdd, held);
+
+        // The square (band 0) moves away: only band 0 goes up, both parities.
+        s.square = false;
+        std::set<int> rows;
+        for (int i = 0; i < 4; ++i) {
+            frame(16);
+            rows.insert(disp.lastRows.begin(), disp.lastRows.end());
+            EXPECT_EQ(disp.LastBands(), disp.lastRows.empty() ? std::set<int>{} : std::set<int>{0});
+        }
+        EXPECT_TRUE(rows.count(10) && rows.count(11)) << "interlaced " << interlaced;
+        EXPECT_EQ(disp.Pixel(10, 10), held);
+        EXPECT_EQ(disp.Pixel(10, 11), held);
+
+        s.g.Present(disp, true, false);
+        EXPECT_EQ(disp.lastRows.size(), size_t{H}) << "forced: everything";
+        // A new colour: every row of both parities, then nothing again.
+        s.g.ColourFade(0, 0xFFFF, 0, 0xFF0000FFu);
+        rows.clear();
+        for (int i = 0; i < 2; ++i) {
+            frame(16);
+            rows.insert(disp.lastRows.begin(), disp.lastRows.end());
+        }
+        EXPECT_EQ(rows.size(), size_t{H}) << "interlaced " << interlaced;
+        EXPECT_EQ(disp.Pixel(50, 50), 0xFF0000FFu);
+        EXPECT_EQ(disp.Pixel(50, 51), 0xFF0000FFu);
+        for (int i = 0; i < 2; ++i) frame(16);
+        EXPECT_TRUE(disp.lastRows.empty()) << "interlaced " << interlaced;
+    }
+}
+
+TEST(Compositor, TransitionPicturesAreHeldOnlyWhileNeeded) {
+    TScene s;
+    s.live = kL;
+    s.Frame(0);
+    EXPECT_TRUE(s.g.Frozen().Empty() && s.g.Output().Empty()) << "no transition";
+    s.CaptureF();
+    s.Frame(0);
+    EXPECT_FALSE(s.g.Frozen().Empty()) << "captured";
+    EXPECT_TRUE(s.g.Output().Empty()) << "the capture is drawn as a cell";
+    s.g.FadeIn(1000, 0xFFFF, "");
+    s.Frame(500);
+    EXPECT_FALSE(s.g.Frozen().Empty());
+    EXPECT_FALSE(s.g.Output().Empty()) << "a whole-screen fade composes into the output";
+    s.Frame(500);
+    EXPECT_EQ(s.g.Kind(), tkNone);
+    s.Frame(0);
+    EXPECT_TRUE(s.g.Output().Empty()) << "the fade is over";
+    EXPECT_EQ(s.Shown(), kL);
+    // A fade at a layer is a cell: no output image.
+    s.g.ColourFade(1000, 5, 0, 0xFFFF0000u);
+    s.Frame(500);
+    EXPECT_TRUE(s.g.Output().Empty());
+    s.g.EndTransition();
+    EXPECT_TRUE(s.g.Frozen().Empty() && s.g.Output().Empty()) << "ended";
+    s.Frame(0);
+    EXPECT_EQ(s.Shown(), kL);
 }
 
 TEST(Compositor, SavedStateRestoresThePictures) {

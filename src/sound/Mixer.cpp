@@ -53,8 +53,9 @@ void TDDSDWaveData::Work() {
     std::unique_lock<std::mutex> l(m_);
     while (!stop_) {
         if (pending_.empty()) {
-            // Woken by a half crossing, or every 5 ms to look again.
-            wake_.wait_for(l, std::chrono::milliseconds(5));
+            // Post and StopWorker change what is waited for under the lock and
+            // then notify, so the worker sleeps until there is work.
+            wake_.wait(l, [this] { return stop_ || !pending_.empty(); });
             continue;
         }
         const size_t offset = pending_.front();

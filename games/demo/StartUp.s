@@ -2,52 +2,177 @@
 //
 // Start-up jumps to "@@reset" when the story (re)starts and to "@@top" when
 // it begins. Each scene below is a label; the variable "scene" counts the
-// scenes reached and "loops" the rounds played, so a play-through can be
+// scenes reached and "loops" the stories finished, so a play-through can be
 // checked in the variable dump (zel --headless --dump-vars FILE).
 //
-// What it shows so far: pictures as image objects ("img") that glide on
-// different curves and fade, an animation, a message window, a choice of
-// buttons, a cross-fade from a captured screen, a wipe
-// through a rule picture, the scene camera and a colour fade to black, all
-// through the screen-effect object ("eff"). Text, buttons and sound join as
-// the engine grows.
+// What it shows: a title screen of buttons; the player's name asked in a
+// text-input dialog and used in the story; pictures as image objects ("img")
+// that glide on different curves and fade; an animation; a message window
+// with a name plate typing voiced lines with ruby, colour, waits and kinsoku
+// wrapping; a choice of buttons that branches; cross-fades, a wipe through a
+// rule picture, the scene camera and a colour fade through the screen-effect
+// object ("eff"); looping music and a click effect. The player's keys and the
+// right-click menu reach the backlog (with voice replay), save and load with
+// thumbnails, quick save and quick load, auto and skip modes.
+//
+// The player's keys (system keys, "skey"):
+//   left click, Enter     go on / press a button
+//   right click           the menu (system\Menu\Layout.dat)
+//   wheel up, L           the backlog (system\Log\Layout.dat)
+//   F5, F9                quick save, quick load
+//   A, S                  auto mode, skip mode (a click ends either)
+//   arrow keys            move between buttons
 @@reset
 \go,@@top
+
+// The lines of the story go through two subroutines: @@say puts the
+// speaker's name on the plate, starts a new page (and its voice, when one is
+// given), @@page waits until the page is typed and clicked, then hands it to
+// the backlog.
+@@say
+\scp,who
+\cc
+\t,[s,28,28][c,$FFFFE0A0]
+\o,ParamStr[0]
+\scp,mes
+\cc
+\ac,ParamStr[0]
+\if,ParamCount>1 \wf,ParamStr[1],1 \fi
+\ret
+@@page
+\msg
+\clk
+\scp,mes
+\lg
+\ret
 
 @@top
 \gvar,eff,screen
 \gvar,cam,camera
 \gvar,img,bg,aoi,ren,star,frame
-\gvar,msg,mes
+\gvar,msg,mes,who
 \gvar,rep,lines
 \gvar,sys,sy
 \gvar,skey,keys
-\gvar,btn,go1,go2,go3
-\gvar,int,choice
-\gvar,str,place
-// Keys and the mouse: a click clicks, Enter too, the arrow keys move between
-// buttons; every lock is open.
+\gvar,btn,go1,go2,go3,t1,t2,t3
+\gvar,dlg,nm
+\gvar,int,choice,pick
+\gvar,str,place,name
+\gvar,int,scene,loops
 \scp,keys
 \a,65537,click
 \a,13,keyclick
 \a,37,selectleft
 \a,39,selectright
-\scp,sy
-\lk,0
-\gvar,int,scene,loops
-\scp,screen
-\bg,$FF000000
+\a,65538,menu
+\a,240,"log"
+\a,76,"log"
+\a,116,quicksave
+\a,120,quickload
+\a,65,auto
+\a,83,skip
 // Music on stream channel 0, looping: the file's "*looptime,0,2.0,12.0"
-// comment sends it back from 12 s to 2 s, so the intro plays once.
+// comment sends it back from 12 s to 2 s, so the intro plays once. Channel
+// 1 carries the click of the buttons.
 \scp,snd[0]
 \l,"sound\music.ogg"
 \p,1
+\scp,snd[1]
+\l,"sound\click.ogg"
+// The message window at the bottom of the screen: a translucent rectangle
+// (an image object of its own), the name plate and the text area. Text
+// lines of the script reach the window through the text-line prefix the
+// "rep" object sets.
+\scp,frame
+\fr,0,0,1200,180,$C0101838
+\p,40,520,29,0
+\scp,who
+\p,40,520,30,0
+\ts,30,8,600,44
+\scp,mes
+\p,40,520,30,0
+\ts,30,40,1170,175
+\scp,lines
+\et,{\scp,mes\t,}
 
-// Scene 1: morning. Freeze the (black) screen, put the day behind it, and
+// The title screen: no menu, backlog, saves or modes until a story runs.
+@@title
+\cal,scene=0
+\scp,sy
+\lk,1746
+\scp,screen
+\c
+\scp,bg
+\l,"image\bg_title.png"
+\p,0,0,0,0
+\e
+\scp,t1
+\l,"image\title_new.png"
+\ss,0,0,320,72
+\p,480,380,40,0
+\sp,160,36
+\ui,1
+\e
+\scp,t2
+\l,"image\title_load.png"
+\ss,0,0,320,72
+\p,480,470,40,0
+\sp,160,36
+\ui,2
+\e
+\scp,t3
+\l,"image\title_quit.png"
+\ss,0,0,320,72
+\p,480,560,40,0
+\sp,160,36
+\ui,3
+\e
+\scp,screen
+\fdi,0,600
+\wait,700
+@@titlewait
+\btn,0
+\cal,pick=ResultBtnInt[0]
+\scp,snd[1]
+\p,0
+// Load opens the load screen over the title (a cancel comes back here);
+// Quit asks first.
+\if,pick==2 \jmp,@@titleload \fi
+\if,pick==3 \jmp,@@titlequit \fi
+\if,pick!=1 \jmp,@@titlewait \fi
+\jmp,@@name
+@@titleload
+\scp,sy
+\l
+\jmp,@@titlewait
+@@titlequit
+\scp,sy
+\e
+\jmp,@@titlewait
+
+// The player's name, typed in a dialog (an input method works there); an
+// empty answer or a cancel keeps "Sora".
+@@name
+\cal,scene=1
+\scp,t1,t2,t3
+\i
+\scp,nm
+\c,"名前　Name"
+\p,"あなたの名前は？　What is your name?"
+\l,12
+\e
+\cal,name=ResultStr[0]
+\if,ResultInt[0]==0 \cal,name="" \fi
+\len,name
+\if,ResultInt[0]==0 \cal,name="Sora" \fi
+\scp,sy
+\lk,0
+
+// Scene 2: morning. Freeze the screen, put the day behind it, and
 // cross-fade from the frozen picture to the new scene over one second. A
 // picture loaded with \l stays hidden until \e shows it.
 @@morning
-\cal,scene=1
+\cal,scene=2
 \scp,screen
 \c
 \scp,bg
@@ -58,9 +183,11 @@
 \fdi,0,1000
 \wait,1200
 
-// Scene 2: Aoi walks in from the left, easing out, and fades in on the way.
-@@aoi
-\cal,scene=2
+// Scene 3: Aoi walks in from the left, easing out, and fades in on the
+// way; Ren comes from the right on a Hermite curve; a star twinkles over
+// them, an ABMP animation (anim/sparkle.txt, built with zelanim).
+@@arrive
+\cal,scene=3
 \scp,aoi
 \l,"image\chara_aoi.png"
 \p,-240,250,10,0
@@ -69,106 +196,96 @@
 \mm,3
 \p,300,250,10,1200
 \a,255,800
-\wait,1400
-
-// Scene 3: Ren comes from the right on a Hermite curve.
-@@ren
-\cal,scene=3
 \scp,ren
 \l,"image\chara_ren.png"
 \p,1280,250,11,0
 \e
 \mm,5
 \p,740,250,11,1200
-// A star twinkles over them: an ABMP animation (anim/sparkle.txt, built
-// with zelanim) played by an image object.
 \scp,star
 \l,"anim\sparkle.b"
 \p,1100,40,20,0
 \e
 \wait,1400
 
-// Scene 3b: Aoi speaks. A message window at the bottom of the screen (a
-// text area over a translucent rectangle, an image object of its own) types
-// her line: ruby over the
-// kanji words, a colour change, a wait code, and a sentence long enough to
-// wrap by the kinsoku rules (no line begins with 。 or 、). Text lines reach
-// the window through the text-line prefix the "rep" object sets. Auto mode
-// turns the page by itself once it is typed.
+// Scene 4: they talk. Voiced lines with ruby over the kanji words, a colour
+// change, a wait code, and a sentence long enough to wrap by the kinsoku
+// rules (no line begins with 。 or 、); the player's name in a line.
 @@talk
-\cal,scene=3
-\scp,frame
-\fr,0,0,1200,170,$C0101838
-\p,40,530,29,0
+\cal,scene=4
+\scp,frame,who,mes
 \e
-\scp,mes
-\p,40,530,30,0
-\ts,30,18,1170,160
-\e
-\scp,lines
-\et,{\scp,mes\t,}
-\scp,sy
-\p,2
+\sub,@@say,,"Aoi","voice\aoi01.ogg"
 [spd,30][p,0,14][rs,16,16]「[rb,今日,きょう]は[c,$FFFFD040]いい天気[c]だね。」[w,600]空の[rb,青,あお]さが、丘の上のずっと向こうまで、どこまでも続いているみたい。
-\msg
-\scp,sy
-\p,0
-
-// Scene 3c: a choice. Three buttons (image objects that are also message
-// windows) wait for a click, a key or the pad; each carries its number as
-// user value 0 and its navigation point at its centre. Without an answer
-// in six seconds the story picks the hills.
-@@choice
+\sub,@@page
+\sub,@@say,,"Ren","voice\ren01.ogg"
+[spd,30]「うん。どこまでも青い空だ。」　"Blue as far as you can see."
+\sub,@@page
+\sub,@@say,,"Aoi"
 \scp,mes
-\cc
-[spd,20][p,0,14]どこへ行こうか？　Where shall we go?
+\t,[spd,30]「はじめまして、
+\o,name
+\t,さん！　一緒に行こう。」[n]
+\o,name
+\t,! Nice to meet you. Come along with us.
+\sub,@@page
+
+// Scene 5: a choice. Three buttons (image objects that are also message
+// windows) wait for a click, a key or the pad; each carries its number as
+// user value 0 and its navigation point at its centre.
+@@choice
+\cal,scene=5
+\sub,@@say,,"Aoi"
+[spd,20]どこへ行こうか？　Where shall we go?
+\msg
 \scp,go1
 \l,"image\btn_hill.png"
 \ss,0,0,200,90
-\p,250,400,40,0
+\p,250,360,40,0
 \sp,100,45
 \ui,1
 \e
 \scp,go2
 \l,"image\btn_river.png"
 \ss,0,0,200,90
-\p,540,400,40,0
+\p,540,360,40,0
 \sp,100,45
 \ui,2
 \e
 \scp,go3
 \l,"image\btn_town.png"
 \ss,0,0,200,90
-\p,830,400,40,0
+\p,830,360,40,0
 \sp,100,45
 \ui,3
 \e
-\btn,6000
+\btn,0
 \cal,choice=ResultBtnInt[0]
-\if,choice==0 \cal,choice=1 \fi
+\if,choice<1 \cal,choice=1 \fi
+\scp,snd[1]
+\p,0
 \scp,go1,go2,go3
 \i
 \scp,mes
-\cc
+\lg
+\sub,@@say,,"Ren"
 \if,choice==1 \cal,place="hills"
-[spd,20][p,0,14]丘の上へ行こう！　To the hills!
+[spd,20]丘の上へ行こう！　To the hills!
 \fi
 \if,choice==2 \cal,place="river"
-[spd,20][p,0,14]川のほとりへ。　Down to the river.
+[spd,20]川のほとりへ。　Down to the river.
 \fi
 \if,choice==3 \cal,place="town"
-[spd,20][p,0,14]町へ出かけよう。　Off to town.
+[spd,20]町へ出かけよう。　Off to town.
 \fi
-\wait,1500
-\scp,lines
-\et,
-\scp,mes,frame
-\i
+\sub,@@page
+\scp,frame,who,mes
+\d
 
-// Scene 4: dusk. The new background wipes in through a rule picture while
+// Scene 6: dusk. The new background wipes in through a rule picture while
 // the camera drifts to the right.
 @@dusk
-\cal,scene=4
+\cal,scene=6
 \scp,screen
 \c
 \scp,bg
@@ -180,19 +297,26 @@
 \mm,4
 \p,-40,0,1500
 \wait,1700
+\scp,frame,who,mes
+\e
+\sub,@@say,,"Aoi","voice\aoi02.ogg"
+[spd,30][p,0,14][rs,16,16]「また[rb,明日,あした]も、一緒に来ようね。」　Let's come back tomorrow.
+\sub,@@page
+\scp,frame,who,mes
+\d
 
-// Scene 5: the two fade away and the camera comes back.
+// Scene 7: the two fade away and the camera comes back.
 @@farewell
-\cal,scene=5
+\cal,scene=7
 \scp,aoi,ren,star
 \a,0,800
 \scp,camera
 \p,0,0,800
 \wait,1000
 
-// Scene 6: night falls (a colour fade to black), and the day begins again.
+// Scene 8: night falls (a colour fade to black), and the title comes back.
 @@night
-\cal,scene=6
+\cal,scene=8
 \scp,screen
 \fdo,2,1000,$FF000000,0
 \wait,1200
@@ -201,4 +325,4 @@
 \scp,screen
 \i
 \cal,loops=loops+1
-\go,@@morning
+\go,@@title

@@ -9,6 +9,10 @@
 // music.ogg: 22.05 kHz mono, a two-second intro and a ten-second phrase, with
 // the loop tag "*looptime,0,2.0,12.0" so the engine repeats the phrase.
 // click.ogg: a short soft click for buttons and choices.
+//
+// Voices: games/demo/tools/make_voices.sh speaks the voiced lines with
+// espeak-ng into WAV files and turns each into Ogg with
+//   /tmp/make_sounds --voice IN.wav OUT.ogg
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
@@ -92,11 +96,56 @@ void Note(std::vector<float>& out, int rate, double start, double length, double
     }
 }
 
+// A 16-bit PCM WAV file (mono or the first channel), as floats.
+bool ReadWav(const std::string& path, std::vector<float>& out, int& rate) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    std::vector<unsigned char> b;
+    unsigned char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;) b.insert(b.end(), buf, buf + n);
+    std::fclose(in);
+    auto u32 = [&](size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<unsigned>(b[at + 3]) << 24; };
+    auto u16 = [&](size_t at) { return static_cast<unsigned>(b[at] | b[at + 1] << 8); };
+    if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF") return false;
+    int channels = 1, bits = 0;
+    for (size_t at = 12; at + 8 <= b.size();) {
+        const std::string id(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
+        size_t size = u32(at + 4);
+        const size_t body = at + 8;
+        // espeak-ng writes to a pipe-friendly header whose data size may be 0 or too large.
+        if (id == "data" && (size == 0 || body + size > b.size())) size = b.size() - body;
+        if (body + size > b.size()) return false;
+        if (id == "fmt " && size >= 16) {
+            channels = static_cast<int>(u16(body + 2));
+            rate = static_cast<int>(u32(body + 4));
+            bits = static_cast<int>(u16(body + 14));
+        } else if (id == "data") {
+            if (bits != 16 || channels < 1) return false;
+            for (size_t i = body; i + 2 * static_cast<size_t>(channels) <= body + size; i += 2 * static_cast<size_t>(channels))
+                out.push_back(static_cast<float>(static_cast<short>(u16(i))) / 32768.0f);
+            return true;
+        }
+        at = body + size + (size & 1);
+    }
+    return false;
+}
+
 double Midi(int n) { return 440.0 * std::pow(2.0, (n - 69) / 12.0); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--voice") {
+        std::vector<float> voice;
+        int rate = 0;
+        if (!ReadWav(argv[2], voice, rate) || rate <= 0) {
+            std::fprintf(stderr, "%s: not a 16-bit PCM WAV file\n", argv[2]);
+            return 1;
+        }
+        if (!WriteOgg(argv[3], voice, rate, nullptr)) return 1;
+        std::printf("wrote %s\n", argv[3]);
+        return 0;
+    }
     const std::string dir = argc > 1 ? argv[1] : ".";
     const int rate = 22050;
     std::vector<float> music(static_cast<size_t>(rate * 12.5), 0.0f);

@@ -265,7 +265,6 @@ void LoadUserSettingsFile(TSystemData& rec, const std::string& hostPath) {
 bool SaveUserSettingsFile(const TSystemData& r, const std::string& hostPath) {
     std::string old;
     const bool had = ReadWholeFile(hostPath, old);
-    if (had) AtomicWriteFile(hostPath + ".bak", old);  // errors ignored: the main file is what matters
     TSettingsText t(had ? old : std::string());
     auto setInt = [&](std::string_view key, int64_t v) { t.Set(key, std::to_string(v)); };
     setInt("FullScreen", r.FullScreen);
@@ -306,7 +305,12 @@ bool SaveUserSettingsFile(const TSystemData& r, const std::string& hostPath) {
         if (r.ActorMute[static_cast<size_t>(i)] == 0) t.Remove(mk);
         else setInt(mk, r.ActorMute[static_cast<size_t>(i)]);
     }
-    return AtomicWriteFile(hostPath, t.Text());
+    const std::string text = t.Text();
+    // A file that already holds these settings is left alone (start-up and
+    // shutdown save them every run; each write costs a flush to the disk).
+    if (had && text == old) return true;
+    if (had) AtomicWriteFile(hostPath + ".bak", old);  // errors ignored: the main file is what matters
+    return AtomicWriteFile(hostPath, text);
 }
 
 void LoadActorTable(TSystemData& r, std::string_view text) {

@@ -57,6 +57,14 @@ TEST(SettingsFile, RoundTripKeepsUnknownLinesAndWritesABackup) {
     LoadUserSettingsFile(back, path);
     EXPECT_EQ(back.Font[1].StyleColor, 0x00FF80);
     EXPECT_EQ(back.ActorVolume[5], 10);
+    // Saving what the file already holds writes nothing: the backup still
+    // holds the settings before the last change.
+    ASSERT_TRUE(SaveUserSettingsFile(back, path));
+    std::string again, bakAgain;
+    ASSERT_TRUE(ReadWholeFile(path, again));
+    ASSERT_TRUE(ReadWholeFile(path + ".bak", bakAgain));
+    EXPECT_EQ(again, text);
+    EXPECT_EQ(bakAgain, bak);
     fs::remove_all(dir);
 }
 

@@ -216,7 +216,7 @@
 \scp,frame,who,mes
 \e
 \sub,@@say,,"Aoi","voice\aoi01.ogg"
-[spd,30][p,0,14][rs,16,16]「[rb,今日,きょう]は[c,$FFFFD040]いい天気[c]だね。」[w,600]空の[rb,青,あお]さが、丘の上のずっと向こうまで、どこまでも続いているみたい。
+[spd,30][p,0,16][rs,14,14][rp,0,-16]「[rb,今日,きょう]は[c,$FFFFD040]いい天気[c]だね。」[w,600]空の[rb,青,あお]さが、丘の上のずっと向こうまで、どこまでも続いているみたい。
 \sub,@@page
 \sub,@@say,,"Ren","voice\ren01.ogg"
 [spd,30]「うん。どこまでも青い空だ。」　"Blue as far as you can see."
@@ -300,7 +300,7 @@
 \scp,frame,who,mes
 \e
 \sub,@@say,,"Aoi","voice\aoi02.ogg"
-[spd,30][p,0,14][rs,16,16]「また[rb,明日,あした]も、一緒に来ようね。」　Let's come back tomorrow.
+[spd,30][p,0,16][rs,14,14][rp,0,-16]「また[rb,明日,あした]も、一緒に来ようね。」　Let's come back tomorrow.
 \sub,@@page
 \scp,frame,who,mes
 \d

@@ -164,6 +164,30 @@ TEST(DemoGame, WaitsOnTheTitleAndNamesAnUnnamedPlayerSora) {
     fs::remove_all(work);
 }
 
+// Auto mode turns the pages by itself, skip mode runs through them; either
+// stops at the choice, which waits for the player.
+TEST(DemoGame, AutoAndSkipModesReachTheChoiceWithoutAClick) {
+    struct Case {
+        const char* key;
+        int frames;
+    };
+    for (const Case c : {Case{"65", 1250}, Case{"83", 200}}) {
+        SCOPED_TRACE(c.key);
+        const fs::path work = FreshDemo(std::string("mode") + c.key);
+        const fs::path input = work / "play.txt", dump = work / "dump.txt", err = work / "err.txt";
+        ASSERT_TRUE(zel::AtomicWriteFile(input.string(), std::string("40 click 640 416\n110 key ") + c.key + "\n"));
+        ASSERT_EQ(Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames " + std::to_string(c.frames) +
+                        " --input " + input.string() + " --dump-vars " + dump.string() + " " +
+                        (work / "demo").string() + " >/dev/null 2>" + err.string()),
+                  0);
+        std::string vars;
+        ASSERT_TRUE(zel::ReadWholeFile(dump.string(), vars));
+        EXPECT_EQ(GlobalInt(vars, "scene"), "5") << vars;
+        EXPECT_EQ(GlobalInt(vars, "choice"), "0") << vars;
+        fs::remove_all(work);
+    }
+}
+
 // Correlation of 0.3 s of sound at two times.
 double Correlation(const std::vector<int16_t>& s, double t1, double t2) {
     const size_t a = size_t(t1 * 44100), b = size_t(t2 * 44100), n = size_t(0.3 * 44100);

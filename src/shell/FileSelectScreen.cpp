@@ -157,6 +157,10 @@ public:
         : files_(files), input_(input), keys_(keys), dialogs_(dialogs), fonts_(fonts), screen_(*this) {}
 
     TZelFileselect& Screen() { return screen_; }
+    void CloseScreen() {
+        screen_.Close();
+        canvas_.Release();
+    }
     bool HasGame() const { return game_ != nullptr; }
     void SetGame(TZelSystem* system, TEngineScript* game) {
         screen_.Close();
@@ -266,9 +270,9 @@ int32_t TFileSelectScreen::Step(int32_t elapsedMs) {
 
 void TFileSelectScreen::Draw() { host_->Screen().Draw(); }
 
-void TFileSelectScreen::Close() { host_->Screen().Close(); }
+void TFileSelectScreen::Close() { host_->CloseScreen(); }
 
-void TFileSelectScreen::Reset() { host_->Screen().Close(); }
+void TFileSelectScreen::Reset() { host_->CloseScreen(); }
 
 std::string TFileSelectScreen::ChosenFile() const { return host_->Screen().ResultFile(); }
 std::string TFileSelectScreen::ChosenLabel() const { return host_->Screen().ResultLabel(); }

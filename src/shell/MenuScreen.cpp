@@ -103,6 +103,10 @@ public:
         : files_(files), input_(input), keys_(keys), menu_(*this) {}
 
     TZelMenu& Menu() { return menu_; }
+    void CloseMenu() {
+        menu_.Close();
+        canvas_.Release();
+    }
     void SetGame(TZelSystem* system, TEngineScript* game) {
         menu_.Close();
         menu_.ReleaseLayout();
@@ -210,7 +214,7 @@ int32_t TMenuScreen::Step(int32_t elapsedMs) {
 
 void TMenuScreen::Draw() { host_->Menu().Draw(); }
 
-void TMenuScreen::Close() { host_->Menu().Close(); }
+void TMenuScreen::Close() { host_->CloseMenu(); }
 
 void AttachScreens(TZelSystemParts& parts, IGameFiles& files, const TInput* input, const TZelSystemKey* keys,
                    IDialogHost* dialogs) {
@@ -240,7 +244,7 @@ void AttachScreens(TZelSystemParts& parts, IGameFiles& files, const TInput* inpu
 }
 
 void TMenuScreen::Reset() {
-    host_->Menu().Close();
+    host_->CloseMenu();
     host_->Menu().ReleaseLayout();
 }
 

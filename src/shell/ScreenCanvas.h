@@ -19,6 +19,8 @@ public:
             canvas_.NewImage(cells.Width(), cells.Height(), 0xFF000000u);
         return &canvas_;
     }
+    // Frees the picture once the screen has closed; Target makes a new one.
+    void Release() { canvas_.Clear(); }
     // Lays what was drawn under the screen's cells and renders every layer.
     void Show(TARGB8888CellDraw& cells, uint32_t background) {
         canvas_.Touch();

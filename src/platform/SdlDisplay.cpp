@@ -92,8 +92,15 @@ bool TSdlDisplay::QueryModes(std::vector<TDisplayMode>& modes) {
 bool TSdlDisplay::EnsureRenderer() {
     if (renderer_) return true;
     if (wanted_ == TRenderer::Accelerated) {
+        // SDL re-creates a window for OpenGL, which can put it back where it
+        // was first made: the window stays where it was placed.
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(window_, &x, &y);
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
         if (!renderer_) Fail("SDL_CreateRenderer(accelerated)");
+        int nowX = 0, nowY = 0;
+        SDL_GetWindowPosition(window_, &nowX, &nowY);
+        if (nowX != x || nowY != y) SDL_SetWindowPosition(window_, x, y);
     }
     if (!renderer_) {
         // Without this hint SDL backs the window surface with an OpenGL

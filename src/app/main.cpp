@@ -309,6 +309,8 @@ int RunWindowed(bool trace, const std::string& writableRoot) {
         bool cursorShown = true;
         auto fontsLoaded = [&surface, &dialogs](std::shared_ptr<TFontTable> fonts) {
             dialogs.SetFonts(fonts.get());
+            // Text that reads at the game's own size: 22 pixels on a 720-line screen.
+            dialogs.SetCell(std::clamp(ActiveSettings().ScreenHeight / 32, 14, 32));
             surface.SetFonts(std::move(fonts));
         };
         TMainWindow main(platform, Factory(trace, fontsLoaded), ".");

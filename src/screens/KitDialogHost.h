@@ -47,6 +47,8 @@ public:
     // The font table the dialogs draw with (set once a run's fonts exist);
     // not while a dialog is open.
     void SetFonts(TFontTable* fonts) { painter_ = TKitPainter(fonts, painter_.Cell()); }
+    // The character cell of the dialogs' text, in screen pixels.
+    void SetCell(int32_t cell) { painter_ = TKitPainter(painter_.Fonts(), cell); }
 
     // Runs one dialog to its answer (refusals shown as nested messages).
     int32_t Run(TKitDialog& dialog);

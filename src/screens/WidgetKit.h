@@ -64,6 +64,7 @@ public:
     // fonts may be null: boxes are drawn, text is not.
     explicit TKitPainter(TFontTable* fonts, int32_t cell = 14) : fonts_(fonts), cell_(cell) {}
     int32_t Cell() const { return cell_; }
+    TFontTable* Fonts() const { return fonts_; }
     int32_t TextWidth(std::string_view sjis) const;
     void Text(TARGB8888& image, int32_t x, int32_t y, std::string_view sjis, uint32_t colour) const;
     void Box(TARGB8888& image, const TKitRect& r, uint32_t fill, uint32_t border, int32_t borderWidth = 1) const;

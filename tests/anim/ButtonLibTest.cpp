@@ -9,23 +9,12 @@
 #include "anim/ButtonLib.h"
 #include "base/Sjis.h"
 #include "storage/GameFiles.h"
+#include "storage/MemoryGameFiles.h"
 
 using namespace zel;
 using namespace zeltest;
 
 namespace {
-
-class TButtonFiles final : public IGameFiles {
-public:
-    std::map<std::string, std::vector<uint8_t>> files;
-    void Add(const std::string& name, std::vector<uint8_t> bytes) { files[AsciiLower(name)] = std::move(bytes); }
-    bool GameFileExists(std::string_view p) override { return files.count(AsciiLower(p)) != 0; }
-    std::unique_ptr<TMemoryStream> OpenGameFile(std::string_view p) override {
-        const auto it = files.find(AsciiLower(p));
-        if (it == files.end()) return nullptr;
-        return std::make_unique<TMemoryStream>(it->second);
-    }
-};
 
 const std::vector<std::string> kAllLabels = {
     "*OnMouse",       "*OffMouse",        "*OnClick",         "*OnCheckClick", "*OnLock", "*OnLockOnMouse",
@@ -55,7 +44,7 @@ protected:
         b->Update(255, 10);  // the hit area follows the frame shown
         return b;
     }
-    TButtonFiles files;
+    TMemoryGameFiles files;
     TAnimationResources res;
 };
 

@@ -8,25 +8,12 @@
 #include "anim/ImageLib.h"
 #include "base/Sjis.h"
 #include "storage/GameFiles.h"
+#include "storage/MemoryGameFiles.h"
 
 using namespace zel;
 using namespace zeltest;
 
 namespace {
-
-class TMapFiles final : public IGameFiles {
-public:
-    std::map<std::string, std::vector<uint8_t>> files;
-    int opens = 0;
-    void Add(const std::string& name, std::vector<uint8_t> bytes) { files[AsciiLower(name)] = std::move(bytes); }
-    bool GameFileExists(std::string_view p) override { return files.count(AsciiLower(p)) != 0; }
-    std::unique_ptr<TMemoryStream> OpenGameFile(std::string_view p) override {
-        const auto it = files.find(AsciiLower(p));
-        if (it == files.end()) return nullptr;
-        ++opens;
-        return std::make_unique<TMemoryStream>(it->second);
-    }
-};
 
 // An animation of 64 x 48 with the motions main, *OnMouse, *OffMouse and
 // *Enable, each showing picture 0 at (0, 0).
@@ -55,7 +42,7 @@ protected:
         img.Draw(d, mask, 0, 0);
         return RenderedCells(d);
     }
-    TMapFiles files;
+    TMemoryGameFiles files;
     TAnimationResources res;
 };
 

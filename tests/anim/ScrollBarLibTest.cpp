@@ -8,23 +8,12 @@
 #include "anim/ScrollBarLib.h"
 #include "base/Sjis.h"
 #include "storage/GameFiles.h"
+#include "storage/MemoryGameFiles.h"
 
 using namespace zel;
 using namespace zeltest;
 
 namespace {
-
-class TBarFiles final : public IGameFiles {
-public:
-    std::map<std::string, std::vector<uint8_t>> files;
-    void Add(const std::string& name, std::vector<uint8_t> bytes) { files[AsciiLower(name)] = std::move(bytes); }
-    bool GameFileExists(std::string_view p) override { return files.count(AsciiLower(p)) != 0; }
-    std::unique_ptr<TMemoryStream> OpenGameFile(std::string_view p) override {
-        const auto it = files.find(AsciiLower(p));
-        if (it == files.end()) return nullptr;
-        return std::make_unique<TMemoryStream>(it->second);
-    }
-};
 
 class ScrollBar : public ::testing::Test {
 protected:
@@ -43,7 +32,7 @@ protected:
         bar->Update(255, 10);
         return bar;
     }
-    TBarFiles files;
+    TMemoryGameFiles files;
     TAnimationResources res;
 };
 

@@ -19,23 +19,12 @@
 #include "records/ZelLogdataLib.h"
 #include "screens/ZelLogView.h"
 #include "storage/GameFiles.h"
+#include "storage/MemoryGameFiles.h"
 
 using namespace zel;
 using namespace zeltest;
 
 namespace {
-
-class TViewFiles final : public IGameFiles {
-public:
-    std::map<std::string, std::vector<uint8_t>> files;
-    void Add(const std::string& name, std::vector<uint8_t> bytes) { files[AsciiLower(name)] = std::move(bytes); }
-    bool GameFileExists(std::string_view p) override { return files.count(AsciiLower(p)) != 0; }
-    std::unique_ptr<TMemoryStream> OpenGameFile(std::string_view p) override {
-        const auto it = files.find(AsciiLower(p));
-        if (it == files.end()) return nullptr;
-        return std::make_unique<TMemoryStream>(it->second);
-    }
-};
 
 struct InkRaster : IGlyphRasterizer {
     TTextSize Render(const TGlyphRequest&, uint8_t* bm, int32_t w, int32_t h) override {
@@ -112,7 +101,7 @@ protected:
     InkRaster raster;
     TFontTable fonts;
     TMessageServices services;
-    TViewFiles files;
+    TMemoryGameFiles files;
     TAnimationResources res;
     TZelLogData log;
     TARGB8888CellDraw cells;

@@ -279,6 +279,56 @@
 [spd,20]町へ出かけよう。　Off to town.
 \fi
 \sub,@@page
+\if,choice==1 \jmp,@@hills \fi
+\if,choice==2 \jmp,@@river \fi
+\jmp,@@town
+
+// Scene 5b: the afternoon at the place they chose.
+@@hills
+\sub,@@say,,"Aoi"
+[spd,20]「ほら、風が気持ちいいでしょう？」　Feel the wind up here!
+\sub,@@page
+\sub,@@say,,"Ren"
+[spd,20]「町がおもちゃみたいに小さく見える。」　The town looks like a toy.
+\sub,@@page
+\sub,@@say,,"Aoi"
+\scp,mes
+\t,[spd,20]「
+\o,name
+\t,さんの家はどのあたり？」　Where is your house?
+\sub,@@page
+\jmp,@@homeward
+@@river
+\sub,@@say,,"Ren"
+[spd,20]「水がきれいだね。魚が見えるよ。」　The water is so clear. I see fish.
+\sub,@@page
+\sub,@@say,,"Aoi"
+[spd,20]「冷たい！　でも気持ちいい。」　Cold! But it feels nice.
+\sub,@@page
+\sub,@@say,,"Aoi"
+\scp,mes
+\t,[spd,20]「
+\o,name
+\t,さんも足をつけてみて。」　Try it too!
+\sub,@@page
+\jmp,@@homeward
+@@town
+\sub,@@say,,"Aoi"
+[spd,20]「パン屋さんのいい匂いがする！」　I can smell the bakery!
+\sub,@@page
+\sub,@@say,,"Ren"
+[spd,20]「焼きたてを三つください。」　Three fresh ones, please.
+\sub,@@page
+\sub,@@say,,"Aoi"
+\scp,mes
+\t,[spd,20]「はい、これは
+\o,name
+\t,さんの分。」　Here, this one is yours.
+\sub,@@page
+@@homeward
+\sub,@@say,,"Ren"
+[spd,20]「日が傾いてきた。そろそろ帰ろうか。」　The sun is low. Time to go home.
+\sub,@@page
 \scp,frame,who,mes
 \d
 
@@ -301,6 +351,9 @@
 \e
 \sub,@@say,,"Aoi","voice\aoi02.ogg"
 [spd,30][p,0,16][rs,14,14][rp,0,-16]「また[rb,明日,あした]も、一緒に来ようね。」　Let's come back tomorrow.
+\sub,@@page
+\sub,@@say,,"Ren"
+[spd,20]「うん。また明日。」　Yes. See you tomorrow.
 \sub,@@page
 \scp,frame,who,mes
 \d

@@ -53,11 +53,11 @@ TEST(DemoGame, PlaysThroughTheWholeStory) {
     ASSERT_TRUE(fs::exists(fs::path(ZEL_DEMO_DIR) / "GameData" / "data0.pack")) << "the demo game is not packed";
     const fs::path work = FreshDemo("story");
     const fs::path err = work / "err.txt", dump = work / "dump.txt";
-    const int frames[] = {38, 300, 395, 415, 560, 740, 960, 1180, 1220, 1260, 1459};
+    const int frames[] = {38, 300, 395, 415, 560, 740, 1265, 1515, 1540, 1580, 1799};
     constexpr int kShots = 11;
     std::string args;
     for (int f : frames) args += " --screenshot " + std::to_string(f) + ":" + (work / ("s" + std::to_string(f) + ".png")).string();
-    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 1460 --input " +
+    const int status = Shell(std::string(ZEL_BIN) + " --headless --step 20 --frames 1800 --input " +
                              ZEL_SOURCE_DIR "/tests/e2e/demo_playthrough.txt" + args + " --dump-vars " + dump.string() +
                              " " + (work / "demo").string() + " >/dev/null 2>" + err.string());
     std::string errText, errorLog;

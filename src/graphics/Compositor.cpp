@@ -53,6 +53,17 @@ void PasteOrFill(const TARGB8888& src, uint32_t fill, int32_t w, int32_t h, TARG
     dst.Touch();
 }
 
+// True when every pixel of img is the same; colour receives it.
+bool UniformColour(const TARGB8888& img, uint32_t& colour) {
+    if (img.Empty()) return false;
+    colour = img.Row(0)[0];
+    for (int32_t y = 0; y < img.Height(); ++y) {
+        const uint32_t* row = img.Row(y);
+        if (!std::all_of(row, row + img.Width(), [c = colour](uint32_t p) { return p == c; })) return false;
+    }
+    return true;
+}
+
 bool IsWipeName(const std::string& name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos || name.find('\\', dot) != std::string::npos) return false;
@@ -253,6 +264,11 @@ void TZelGraphic::Advance(int32_t elapsedMs) {
     if (kind_ != before) {
         cells_.InvalidateAll();
         redrawPending_ = true;
+        // A fade in that is over keeps its starting picture for a later fade
+        // without a capture; one of a single colour (a capture of a black
+        // screen) is kept as that colour alone.
+        uint32_t colour = 0;
+        if (kind_ == tkNone && UniformColour(frozen_, colour)) ReleaseFrozen(colour);
     }
 }
 
@@ -293,12 +309,14 @@ void TZelGraphic::Render(bool drawMode, int32_t layerLimit) {
 }
 
 void TZelGraphic::ComposeOutput(bool drawMode) {
-    const bool fresh = output_.Empty();
-    if (fresh) output_.NewImage(width_, height_, outputFill_);
+    if (output_.Empty()) {
+        output_.NewImage(width_, height_, outputFill_);
+        outputFullPasses_ = 2;
+    }
     const int32_t level = Level(), inverse = 255 - level;
     const bool colour = kind_ == tkColourFade;
     const TOutputKey key{kind_, blendIndex_, level, colour ? 0 : frozen_.ContentSerial(), colour ? FadeColour() : 0};
-    if (fresh || !(key == outputKey_)) {
+    if (!(key == outputKey_)) {
         outputKey_ = key;
         outputFullPasses_ = 2;
     }
@@ -352,6 +370,7 @@ void TZelGraphic::Present(IDisplayDevice& device, bool forceFull, bool drawMode)
         bool all = forceFull || redrawPending_;
         if (output_.Empty()) {
             output_.NewImage(width_, height_, outputFill_);
+            outputFullPasses_ = 2;  // nothing of this transition is composed yet
             all = true;
         }
         int pitch = 0;

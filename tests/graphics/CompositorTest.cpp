@@ -435,31 +435,45 @@ TEST(Compositor, AStillWholeScreenTransitionPresentsNothing) {
 }
 
 TEST(Compositor, TransitionPicturesAreHeldOnlyWhileNeeded) {
-    TScene s;
-    s.live = kL;
-    s.Frame(0);
-    EXPECT_TRUE(s.g.Frozen().Empty() && s.g.Output().Empty()) << "no transition";
-    s.CaptureF();
-    s.Frame(0);
-    EXPECT_FALSE(s.g.Frozen().Empty()) << "captured";
-    EXPECT_TRUE(s.g.Output().Empty()) << "the capture is drawn as a cell";
-    s.g.FadeIn(1000, 0xFFFF, "");
-    s.Frame(500);
-    EXPECT_FALSE(s.g.Frozen().Empty());
-    EXPECT_FALSE(s.g.Output().Empty()) << "a whole-screen fade composes into the output";
-    s.Frame(500);
-    EXPECT_EQ(s.g.Kind(), tkNone);
-    s.Frame(0);
-    EXPECT_TRUE(s.g.Output().Empty()) << "the fade is over";
-    EXPECT_EQ(s.Shown(), kL);
-    // A fade at a layer is a cell: no output image.
-    s.g.ColourFade(1000, 5, 0, 0xFFFF0000u);
-    s.Frame(500);
-    EXPECT_TRUE(s.g.Output().Empty());
-    s.g.EndTransition();
-    EXPECT_TRUE(s.g.Frozen().Empty() && s.g.Output().Empty()) << "ended";
-    s.Frame(0);
-    EXPECT_EQ(s.Shown(), kL);
+    // A fade in that is over keeps the picture it started from (a later fade
+    // out without a capture goes back to it); a picture of one colour is kept
+    // as that colour alone.
+    for (bool square : {false, true}) {
+        TScene s;
+        s.live = kL;
+        s.Frame(0);
+        EXPECT_TRUE(s.g.Frozen().Empty() && s.g.Output().Empty()) << "no transition";
+        s.square = square;
+        s.CaptureF();
+        s.square = false;
+        s.Frame(0);
+        EXPECT_FALSE(s.g.Frozen().Empty()) << "captured";
+        EXPECT_TRUE(s.g.Output().Empty()) << "the capture is drawn as a cell";
+        s.g.FadeIn(1000, 0xFFFF, "");
+        s.Frame(500);
+        EXPECT_FALSE(s.g.Frozen().Empty());
+        EXPECT_FALSE(s.g.Output().Empty()) << "a whole-screen fade composes into the output";
+        s.Frame(500);
+        EXPECT_EQ(s.g.Kind(), tkNone);
+        s.Frame(0);
+        EXPECT_TRUE(s.g.Output().Empty()) << "the fade is over";
+        EXPECT_EQ(s.g.Frozen().Empty(), !square) << "square " << square;
+        EXPECT_EQ(s.Shown(), kL);
+        s.g.FadeOut(1000, 0xFFFF, "");
+        s.Frame(1000);
+        EXPECT_EQ(s.g.Kind(), tkFrozen);
+        s.Frame(0);
+        EXPECT_EQ(s.Shown(50, 50), kF) << "square " << square;
+        EXPECT_EQ(s.Shown(10, 10), square ? kRed : kF) << "square " << square;
+        // A fade at a layer is a cell: no output image.
+        s.g.ColourFade(1000, 5, 0, 0xFFFF0000u);
+        s.Frame(500);
+        EXPECT_TRUE(s.g.Output().Empty());
+        s.g.EndTransition();
+        EXPECT_TRUE(s.g.Frozen().Empty() && s.g.Output().Empty()) << "ended";
+        s.Frame(0);
+        EXPECT_EQ(s.Shown(), kL);
+    }
 }
 
 TEST(Compositor, SavedStateRestoresThePictures) {

@@ -205,11 +205,16 @@ void CheckSize(int32_t width, int32_t height) {
         throw EImageError("image size " + std::to_string(width) + "x" + std::to_string(height) + " is out of range");
 }
 
-std::vector<uint32_t> AllocatePixels(int32_t width, int32_t height, uint32_t fill = 0) {
+TPixelVector AllocatePixels(int32_t width, int32_t height, uint32_t fill = 0) {
     CheckSize(width, height);
-    std::vector<uint32_t> v;
+    TPixelVector v;
     try {
-        v.assign(static_cast<size_t>(int64_t{width} * height), fill);
+        // Zeros come from the allocator untouched (see TPixelAllocator).
+        const auto n = static_cast<size_t>(int64_t{width} * height);
+        if (fill == 0)
+            v.resize(n);
+        else
+            v.assign(n, fill);
     } catch (const std::bad_alloc&) {
         throw EImageError("not enough memory for an image of " + std::to_string(width) + "x" + std::to_string(height));
     }
@@ -269,7 +274,7 @@ void TARGB8888::UpdateCurrent() {
     else current_ = {};
 }
 
-void TARGB8888::SetOwned(std::vector<uint32_t> pixels, int32_t width, int32_t height) {
+void TARGB8888::SetOwned(TPixelVector pixels, int32_t width, int32_t height) {
     owned_ = std::move(pixels);
     ownedWidth_ = owned_.empty() ? 0 : width;
     ownedHeight_ = owned_.empty() ? 0 : height;
@@ -277,7 +282,7 @@ void TARGB8888::SetOwned(std::vector<uint32_t> pixels, int32_t width, int32_t he
 }
 
 void TARGB8888::Clear() {
-    std::vector<uint32_t>().swap(owned_);
+    TPixelVector().swap(owned_);
     ownedWidth_ = ownedHeight_ = 0;
     borrowed_ = {};
     frameHook_ = nullptr;
@@ -288,7 +293,7 @@ void TARGB8888::Clear() {
 }
 
 void TARGB8888::NewImage(int32_t width, int32_t height, uint32_t fill) {
-    std::vector<uint32_t> pixels = AllocatePixels(width, height, fill);
+    TPixelVector pixels = AllocatePixels(width, height, fill);
     Clear();
     SetOwned(std::move(pixels), width, height);
     UpdateTransparency();
@@ -297,7 +302,7 @@ void TARGB8888::NewImage(int32_t width, int32_t height, uint32_t fill) {
 void TARGB8888::AssignImage(const TARGB8888& source) {
     const bool transparent = source.HasTransparency();
     const int32_t w = source.Width(), h = source.Height();
-    std::vector<uint32_t> pixels = AllocatePixels(w, h);
+    TPixelVector pixels = AllocatePixels(w, h);
     for (int32_t y = 0; y < h; ++y) std::memcpy(pixels.data() + int64_t{y} * w, source.Row(y), size_t(w) * 4);
     Clear();
     SetOwned(std::move(pixels), w, h);
@@ -305,7 +310,7 @@ void TARGB8888::AssignImage(const TARGB8888& source) {
 }
 
 void TARGB8888::AssignPixels(const uint32_t* pixels, int32_t width, int32_t height, ptrdiff_t rowBytes) {
-    std::vector<uint32_t> copy = AllocatePixels(width, height);
+    TPixelVector copy = AllocatePixels(width, height);
     if (!copy.empty()) {
         if (pixels == nullptr) throw EImageError("no pixels to assign");
         const ptrdiff_t pitch = rowBytes != 0 ? rowBytes : ptrdiff_t{width} * 4;
@@ -320,7 +325,7 @@ void TARGB8888::AssignPixels(const uint32_t* pixels, int32_t width, int32_t heig
 }
 
 void TARGB8888::AssignPixels24(const uint8_t* bgr, int32_t width, int32_t height, ptrdiff_t rowBytes) {
-    std::vector<uint32_t> copy = AllocatePixels(width, height);
+    TPixelVector copy = AllocatePixels(width, height);
     if (!copy.empty()) {
         if (bgr == nullptr) throw EImageError("no pixels to assign");
         const ptrdiff_t pitch = rowBytes != 0 ? rowBytes : ptrdiff_t{width} * 3;

@@ -24,7 +24,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "base/Errors.h"
@@ -117,6 +120,35 @@ struct TRotation {
     int32_t scaleX = 4096, scaleY = 4096;
     int32_t angle = 0;
 };
+
+// Pixel storage takes zeroed memory from calloc and leaves it as it is when
+// a vector grows from nothing, so a large picture of zeros costs resident
+// memory only where it is drawn into.
+template <class T>
+struct TPixelAllocator {
+    using value_type = T;
+    TPixelAllocator() = default;
+    template <class U>
+    TPixelAllocator(const TPixelAllocator<U>&) noexcept {}
+    T* allocate(size_t n) {
+        if (void* p = std::calloc(n, sizeof(T))) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, size_t) noexcept { std::free(p); }
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+    }
+    template <class U>
+    bool operator==(const TPixelAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+using TPixelVector = std::vector<uint32_t, TPixelAllocator<uint32_t>>;
 
 class TARGB8888 {
 public:
@@ -273,10 +305,10 @@ public:
     void ScrollImage(int32_t dx, int32_t dy, uint32_t colour);
 
 private:
-    void SetOwned(std::vector<uint32_t> pixels, int32_t width, int32_t height);
+    void SetOwned(TPixelVector pixels, int32_t width, int32_t height);
     void UpdateCurrent();
 
-    std::vector<uint32_t> owned_;
+    TPixelVector owned_;
     int32_t ownedWidth_ = 0;
     int32_t ownedHeight_ = 0;
     TPixelBuffer borrowed_;

@@ -125,6 +125,25 @@ TEST(ImageState, NewClearAssignAndSerials) {
     EXPECT_TRUE(img.HasTransparency());
 }
 
+TEST(ImageState, ANewImageIsAllZerosWhateverTheMemoryHeldBefore) {
+    // Pictures of every size, each made anew over memory just drawn into and
+    // freed (the zeros come from the allocator, never from a fill).
+    for (int32_t side : {1, 7, 64, 1280}) {
+        for (int round = 0; round < 3; ++round) {
+            TARGB8888 img;
+            img.NewImage(side, side);
+            for (int32_t y = 0; y < side; ++y)
+                for (int32_t x = 0; x < side; ++x) ASSERT_EQ(img.Pixel(x, y), 0u) << side << " at " << x << "," << y;
+            img.NewImage(side, side, 0xFF123456u);
+            EXPECT_EQ(img.Pixel(side - 1, side - 1), 0xFF123456u);
+            img.FillRect(0, 0, side, side, 0xFFABCDEFu);
+            TARGB8888 moved = std::move(img);
+            img.NewImage(side, side);
+            EXPECT_EQ(img.Pixel(side / 2, side / 2), 0u) << side;
+        }
+    }
+}
+
 TEST(ImageState, SerialCounterWrapsAt24Bits) {
     const int32_t first = TakeContentSerial();
     EXPECT_GE(first, 0);

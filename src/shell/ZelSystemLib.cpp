@@ -201,11 +201,11 @@ uint8_t TZelSystem::Tick() {
     int64_t due = interval + static_cast<int64_t>(lastFrameTime_) - static_cast<int64_t>(now);
     if (fixedStep_ > 0) due = -1;
     if (due >= 0) {
-        // One sleep until the frame is due (at most 100 ms): the host's sleep
-        // keeps to the millisecond, so waking early to spin or to sleep again
-        // in small steps would only cost wake-ups.
+        // More than 4 ms to go: sleep all but the last 3 (at most 97 ms at a
+        // time). The last few are slept too, in one sleep to the frame,
+        // rather than spun away: the host's sleep keeps to the millisecond.
         due = std::min<int64_t>(due, 100);
-        clock_.SleepMs(static_cast<uint32_t>(due + 1));
+        clock_.SleepMs(static_cast<uint32_t>(due > 4 ? due - 3 : due + 1));
         return 0;
     }
     const int32_t elapsed = fixedStep_ > 0 ? std::min<int32_t>(fixedStep_, 5000)

@@ -80,17 +80,18 @@
 \scp,snd[1]
 \l,"sound\click.ogg"
 // The message window at the bottom of the screen: a translucent rectangle
-// (an image object of its own), the name plate and the text area. Text
+// (an image object of its own), the name plate and the text area, on
+// layers from 1000 up, which the camera does not move. Text
 // lines of the script reach the window through the text-line prefix the
 // "rep" object sets.
 \scp,frame
 \fr,0,0,1200,180,$C0101838
-\p,40,520,29,0
+\p,40,520,1029,0
 \scp,who
-\p,40,520,30,0
+\p,40,520,1030,0
 \ts,30,8,600,44
 \scp,mes
-\p,40,520,30,0
+\p,40,520,1030,0
 \ts,30,40,1170,175
 \scp,lines
 \et,{\scp,mes\t,}

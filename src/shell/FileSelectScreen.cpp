@@ -16,6 +16,7 @@
 #include "script/ZelScriptLib.h"
 #include "shell/EngineScript.h"
 #include "shell/ScreenCanvas.h"
+#include "shell/ScreenEntry.h"
 #include "shell/ScriptScreen.h"
 #include "shell/SystemConfigLib.h"
 #include "shell/ZelSystemLib.h"
@@ -28,65 +29,46 @@ namespace zel {
 namespace {
 
 constexpr size_t kLoadLayoutSlot = 0, kSaveLayoutSlot = 1;  // load, save, menu, log
-constexpr int32_t kHideMs = 150;
-constexpr int32_t kLockedAlpha = 96;
 constexpr int32_t kTopLayerLimit = 0xFFFF;
 constexpr int32_t kTextCell = 16;
 constexpr uint32_t kTextColour = 0xFFFFFFFFu;
 
-// A button, image or marker: its first picture normally, its second while
-// hovered or checked; over them its text (in the text area) or its picture
-// (a thumbnail at the entry's position), drawn into a layer of its own.
+// A button, image or marker of the layout; over its picture its text (in
+// the text area) or its picture (a thumbnail at the entry's position), drawn
+// into a layer of its own.
 class TFileEntry final : public IFileEntry {
 public:
     TFileEntry(IGameFiles& files, TAnimationResources& resources, TARGB8888CellDraw& cells, TFontTable* fonts,
                const std::string& first, const std::string& second, int32_t x, int32_t y, int32_t z,
                const TMenuRect& hit, const TMenuRect& textArea)
-        : cells_(cells), fonts_(fonts), normal_(&files, resources), hover_(&files, resources), hit_(hit),
-          textArea_(textArea) {
-        if (!first.empty()) normal_.Load(first);
-        if (!second.empty()) hover_.Load(second);
-        MoveTo(x, y, z);
-        Reset();
+        : cells_(cells), fonts_(fonts), entry_(files, resources, cells, first, second, hit), textArea_(textArea) {
+        entry_.MoveTo(x, y, z);
+        entry_.Reset();
     }
 
-    void Reset() override {
-        hovered_ = hiding_ = false;
-        alpha_ = 255;
-        for (TImageLib* i : {&normal_, &hover_})
-            if (i->Loaded()) i->Show();
+    void Reset() override { entry_.Reset(); }
+    void SetLocked(bool locked) override { entry_.locked = locked; }
+    bool Locked() const override { return entry_.locked; }
+    void SetChecked(bool checked) override { entry_.checked = checked; }
+    bool Checked() const override { return entry_.checked; }
+    void Hover(int32_t x, int32_t y) override {
+        if (visible_) entry_.Hover(x, y);
+        else entry_.Unhover();
     }
-    void SetLocked(bool locked) override { locked_ = locked; }
-    bool Locked() const override { return locked_; }
-    void SetChecked(bool checked) override { checked_ = checked; }
-    bool Checked() const override { return checked_; }
-    void Hover(int32_t x, int32_t y) override { hovered_ = visible_ && !locked_ && !hiding_ && Hit(x, y); }
-    bool Hit(int32_t x, int32_t y) const override {
-        TMenuRect r = hit_;
-        if (r.right <= r.left || r.bottom <= r.top) r = {0, 0, normal_.Width(), normal_.Height()};
-        const int64_t dx = int64_t{x} - x_, dy = int64_t{y} - y_;
-        return r.left <= dx && dx < r.right && r.top <= dy && dy < r.bottom;
-    }
-    void Hide() override { hiding_ = true; }
-    void Advance(int32_t ms) override {
-        if (hiding_) alpha_ = std::max<int64_t>(0, alpha_ - int64_t{std::max(0, ms)} * 255 / kHideMs);
-        for (TImageLib* i : {&normal_, &hover_}) i->Update(~0u, ms);
-    }
+    bool Hit(int32_t x, int32_t y) const override { return entry_.Hit(x, y); }
+    void Hide() override { entry_.Hide(); }
+    void Advance(int32_t ms) override { entry_.Advance(ms); }
     void Draw(TARGB8888&) const override {
-        int32_t a = (locked_ ? kLockedAlpha : 255) * alpha_ / 255;
+        const int32_t a = entry_.Opacity();
         if (a <= 0 || !visible_) return;
-        TImageLib& shown = (hovered_ || checked_) && hover_.Loaded() ? hover_ : normal_;
-        if (shown.Loaded()) {
-            shown.FadeTo(a, 0);
-            shown.Update(~0u, 0);
-            shown.Draw(cells_, ~0u, 0, 0);
-        }
+        entry_.DrawPicture();
+        const int32_t x = entry_.X(), y = entry_.Y(), z = entry_.Z();
         if (picture_ && !picture_->Empty())
-            cells_.AddImageCell(x_, y_, 0, 0, picture_->Width(), picture_->Height(), z_, 0, picture_, 0, a, 0,
+            cells_.AddImageCell(x, y, 0, 0, picture_->Width(), picture_->Height(), z, 0, picture_, 0, a, 0,
                                 0xFFFFFFFFu, 0);
         if (!text_.empty() && !textImage_.Empty())
-            cells_.AddImageCell(x_ + textArea_.left, y_ + textArea_.top, 0, 0, textImage_.Width(), textImage_.Height(),
-                                z_, 0, &textImage_, 0, a, 0, 0xFFFFFFFFu, 0);
+            cells_.AddImageCell(x + textArea_.left, y + textArea_.top, 0, 0, textImage_.Width(), textImage_.Height(),
+                                z, 0, &textImage_, 0, a, 0, 0xFFFFFFFFu, 0);
     }
     void SetVisible(bool on) override { visible_ = on; }
     bool Visible() const override { return visible_; }
@@ -106,18 +88,10 @@ public:
         textImage_.Touch();
     }
     void SetPicture(const TARGB8888* picture) override { picture_ = picture; }
-    void MoveTo(int32_t x, int32_t y, int32_t z) override {
-        x_ = x;
-        y_ = y;
-        z_ = std::max(0, z);
-        for (TImageLib* i : {&normal_, &hover_}) {
-            i->MoveTo(x_, y_, z_, 0);
-            i->Update(~0u, 0);
-        }
-    }
-    int32_t X() const override { return x_; }
-    int32_t Y() const override { return y_; }
-    int32_t Z() const override { return z_; }
+    void MoveTo(int32_t x, int32_t y, int32_t z) override { entry_.MoveTo(x, y, z); }
+    int32_t X() const override { return entry_.X(); }
+    int32_t Y() const override { return entry_.Y(); }
+    int32_t Z() const override { return entry_.Z(); }
 
 private:
     // Lines of a slot text: "\n" in a template (written as the two characters) or a real line break.
@@ -139,11 +113,9 @@ private:
 
     TARGB8888CellDraw& cells_;
     TFontTable* fonts_;
-    mutable TImageLib normal_, hover_;
-    int32_t x_ = 0, y_ = 0, z_ = 0;
-    TMenuRect hit_, textArea_;
-    bool locked_ = false, checked_ = false, hovered_ = false, hiding_ = false, visible_ = true;
-    int32_t alpha_ = 255;
+    TScreenEntry entry_;
+    TMenuRect textArea_;
+    bool visible_ = true;
     std::string text_;
     TARGB8888 textImage_;
     const TARGB8888* picture_ = nullptr;

@@ -20,6 +20,7 @@
 #include "scriptdata/ZelReturnValue.h"
 #include "shell/EngineScript.h"
 #include "shell/ScreenCanvas.h"
+#include "shell/ScreenEntry.h"
 #include "shell/ScriptScreen.h"
 #include "shell/ZelSystemLib.h"
 #include "shell/uInputDevice.h"
@@ -31,68 +32,29 @@ namespace zel {
 namespace {
 
 constexpr size_t kMenuLayoutSlot = 2;  // load, save, menu, log
-constexpr int32_t kHideMs = 150;       // the fade of a hidden entry
-constexpr int32_t kLockedAlpha = 96;   // a locked entry shows faintly
-
-// One entry: its first picture normally, its second while hovered or checked.
-// The hit rectangle is relative to the entry's position; an empty one is the
-// first picture's bounds.
+// One entry of the menu: a button or an image of its layout.
 class TImageEntry final : public IMenuEntry {
 public:
     TImageEntry(IGameFiles& files, TAnimationResources& resources, TARGB8888CellDraw& cells, const std::string& first,
                 const std::string& second, int32_t x, int32_t y, int32_t z, const TMenuRect& hit)
-        : cells_(cells), normal_(&files, resources), hover_(&files, resources), x_(x), y_(y), hit_(hit) {
-        const int32_t layer = std::max(0, z);
-        normal_.Load(first);
-        if (!second.empty()) hover_.Load(second);
-        for (TImageLib* i : {&normal_, &hover_}) {
-            i->MoveTo(x, y, layer, 0);
-            i->Update(~0u, 0);
-        }
-        Reset();
+        : entry_(files, resources, cells, first, second, hit) {
+        entry_.MoveTo(x, y, z);
+        entry_.Reset();
     }
 
-    void Reset() override {
-        hovered_ = false;
-        hiding_ = false;
-        alpha_ = 255;
-        for (TImageLib* i : {&normal_, &hover_})
-            if (i->Loaded()) i->Show();
-    }
-    void SetLocked(bool locked) override { locked_ = locked; }
-    bool Locked() const override { return locked_; }
-    void SetChecked(bool checked) override { checked_ = checked; }
-    bool Checked() const override { return checked_; }
-    void Hover(int32_t x, int32_t y) override { hovered_ = !locked_ && !hiding_ && Hit(x, y); }
-    bool Hit(int32_t x, int32_t y) const override {
-        TMenuRect r = hit_;
-        if (r.right <= r.left || r.bottom <= r.top) r = {0, 0, normal_.Width(), normal_.Height()};
-        const int64_t dx = int64_t{x} - x_, dy = int64_t{y} - y_;
-        return r.left <= dx && dx < r.right && r.top <= dy && dy < r.bottom;
-    }
-    void Hide() override { hiding_ = true; }
-    void Advance(int32_t ms) override {
-        if (hiding_) alpha_ = std::max<int64_t>(0, alpha_ - int64_t{std::max(0, ms)} * 255 / kHideMs);
-        for (TImageLib* i : {&normal_, &hover_}) i->Update(~0u, ms);
-    }
-    void Draw(TARGB8888&) const override {
-        TImageLib& shown = (hovered_ || checked_) && hover_.Loaded() ? hover_ : normal_;
-        int32_t a = locked_ ? kLockedAlpha : 255;
-        a = a * alpha_ / 255;
-        if (a <= 0) return;
-        shown.FadeTo(a, 0);
-        shown.Update(~0u, 0);
-        shown.Draw(cells_, ~0u, 0, 0);
-    }
+    void Reset() override { entry_.Reset(); }
+    void SetLocked(bool locked) override { entry_.locked = locked; }
+    bool Locked() const override { return entry_.locked; }
+    void SetChecked(bool checked) override { entry_.checked = checked; }
+    bool Checked() const override { return entry_.checked; }
+    void Hover(int32_t x, int32_t y) override { entry_.Hover(x, y); }
+    bool Hit(int32_t x, int32_t y) const override { return entry_.Hit(x, y); }
+    void Hide() override { entry_.Hide(); }
+    void Advance(int32_t ms) override { entry_.Advance(ms); }
+    void Draw(TARGB8888&) const override { entry_.DrawPicture(); }
 
 private:
-    TARGB8888CellDraw& cells_;
-    // Drawing moves an image's fade; the entry itself stays as it was.
-    mutable TImageLib normal_, hover_;
-    int32_t x_, y_;
-    TMenuRect hit_;
-    bool locked_ = false, checked_ = false, hovered_ = false, hiding_ = false;
-    int32_t alpha_ = 255;
+    TScreenEntry entry_;
 };
 
 }  // namespace
